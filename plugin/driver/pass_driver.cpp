@@ -1,0 +1,69 @@
+#include "driver/pass_driver.h"
+
+#include <cstddef>
+
+#include "driver/run_globals.h"
+#include "host/host_calls.h"
+#include "passes/passes.h"
+
+ClassId gMarkerClass = 0;
+uint8_t gFlag5Enabled = 0;
+uint8_t gFlag7Enabled = 0;
+
+namespace {
+
+constexpr int16_t kTraverseAllObjects = 38;
+constexpr int32_t kTraverseEnvironment = 0;
+constexpr int16_t kMarkerClassListId = 11003;
+constexpr int16_t kMarkerClassIndex = 11;
+
+struct PassRow {
+  size_t optionFlag;
+  TraversalCallback callback;
+};
+
+// The passes in the order they run; option flag 7 has no pass of its own.
+constexpr PassRow kPassTable[] = {
+    {0, FlattenType25Object},     {1, RemoveDegenerateObject},
+    {2, RemoveType17Object},      {3, RemoveDuplicateObject},
+    {4, MergeOverlappingSegments}, {5, CleanUpVertexObject},
+    {6, JoinConnectedSegments},   {8, ReduceVertices},
+};
+
+bool AnyPassEnabled(const CommandOptions& options) {
+  for (const PassRow& row : kPassTable)
+    if (OptionFlag(options, row.optionFlag)) return true;
+  return false;
+}
+
+}  // namespace
+
+bool RunPasses(CallbackPtr cbp, CommandOptions options) {
+  SetHostUpdates(cbp, 0);
+  char markerName[kHostTextBufferSize] = {};
+  GetResourceString(cbp, kMarkerClassListId, kMarkerClassIndex, markerName, 1);
+  gMarkerClass = AddClass(cbp, markerName);
+  SetClassState(cbp, gMarkerClass, 0);
+  gFlag5Enabled = OptionFlag(options, 5) ? 1 : 0;
+  gFlag7Enabled = OptionFlag(options, 7) ? 1 : 0;
+
+  // Class 0 is where every ordinary object lives: without a class of our own
+  // the sweep would delete the drawing, so nothing runs.
+  const bool haveMarkerClass = gMarkerClass != 0;
+  if (haveMarkerClass && AnyPassEnabled(options)) {
+    for (const PassRow& row : kPassTable)
+      if (OptionFlag(options, row.optionFlag))
+        ForEachObject(cbp, kTraverseAllObjects, row.callback, kTraverseEnvironment);
+    ForEachObject(cbp, kTraverseAllObjects, FinalSweepCallback, kTraverseEnvironment);
+    FinishObjectChanges(cbp);
+  }
+
+  DeleteClass(cbp, markerName);
+  RefreshHost(cbp);
+  SetHostUpdates(cbp, 1);
+  return haveMarkerClass;
+}
+
+void FinalSweepCallback(ObjectHandle object, CallbackPtr cbp) {
+  if (GetObjectClass(cbp, object) == gMarkerClass) DeleteObject(cbp, object, 1);
+}

@@ -1,0 +1,11 @@
+// Runs the enabled clean-up passes, then the final sweep of the marker class.
+#pragma once
+
+#include "cleanup/host_abi.h"
+#include "entry/settings.h"
+
+// False when the passes could not run because the host gave no marker class.
+bool RunPasses(CallbackPtr cbp, CommandOptions options);
+
+// Deletes an object that a pass moved into the marker class.
+void FinalSweepCallback(ObjectHandle object, CallbackPtr cbp);

@@ -1,0 +1,42 @@
+// The settings record: a 68-byte host block that keeps the options from one
+// run to the next. Packed and little-endian; the two doubles sit unaligned at
+// offsets 10 and 18, so they are only ever moved with memcpy.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+inline constexpr int32_t kSettingsSize = 68;
+inline constexpr size_t kOptionFlagCount = 9;
+inline constexpr size_t kTolerance1Offset = 10;
+inline constexpr size_t kTolerance2Offset = 18;
+inline constexpr size_t kSpareWordOffset = 32;
+
+// The first 26 bytes of the record: what the dialog edits and the driver reads.
+struct CommandOptions {
+  uint8_t bytes[26];
+};
+static_assert(sizeof(CommandOptions) == 26);
+
+inline bool OptionFlag(const CommandOptions& o, size_t n) { return o.bytes[n] != 0; }
+inline double Tolerance1(const CommandOptions& o) {
+  double v;
+  std::memcpy(&v, o.bytes + kTolerance1Offset, sizeof v);
+  return v;
+}
+inline double Tolerance2(const CommandOptions& o) {
+  double v;
+  std::memcpy(&v, o.bytes + kTolerance2Offset, sizeof v);
+  return v;
+}
+inline void SetTolerance1(CommandOptions& o, double v) {
+  std::memcpy(o.bytes + kTolerance1Offset, &v, sizeof v);
+}
+inline void SetTolerance2(CommandOptions& o, double v) {
+  std::memcpy(o.bytes + kTolerance2Offset, &v, sizeof v);
+}
+
+// Writes the defaults of a new record: flags 1 and 5 on, tolerances 0.01 and
+// 0.0001, the spare word 1. Byte 9 and bytes 36 on are left as the host gave them.
+void FillDefaultSettings(uint8_t* record);
