@@ -3,6 +3,7 @@
 #pragma once
 
 #include "geometry/world_types.h"
+#include "runtime/debug_report.h"
 
 // Relative tolerance of exact geometric equality (and the magnitude below
 // which CoordsEqual compares absolutely instead).
@@ -31,6 +32,9 @@ bool PointsWithinTolerance(const WorldPt& p, const WorldPt& q);
 bool ArePointsCollinear(const WorldPt& a, const WorldPt& b, const WorldPt& c);
 // p within the box spanned by a and b, borders included, exact comparisons.
 bool PointInBox(const WorldPt& p, const WorldPt& a, const WorldPt& b);
+
+// The one countdown both consistency checks of Set share.
+extern DebugReportCountdown gWorldRectSetReports;
 
 // Stores the edges; a partially empty or illegal rectangle is reported as a
 // consistency failure (debug builds) and, when partially empty, reset to empty.
