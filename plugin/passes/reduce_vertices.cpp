@@ -1,4 +1,103 @@
-// Placeholder until this pass is built: leaves every object alone.
+// Thins out nearly straight runs of plain corners: from each anchor a window
+// grows one vertex at a time while every inner corner lies within the point
+// tolerance of the line from the anchor to the window's end; the inner
+// corners of the last window that passed are removed.
+#include <cmath>
+#include <cstdint>
+
+#include "driver/run_globals.h"
+#include "geometry/cleanup_vertices.h"
+#include "geometry/coords.h"
+#include "geometry/world_types.h"
+#include "host/host_calls.h"
 #include "passes/passes.h"
 
-void ReduceVertices(ObjectHandle, CallbackPtr) {}
+namespace {
+
+constexpr int16_t kType5 = 5;
+constexpr int16_t kType21 = 21;
+constexpr int32_t kPlainCorner = 0;
+
+// Squared distance from p to the infinite line through a and b; with a and b
+// coinciding, the squared distance from p to a.
+double SquaredDistanceToLine(WorldPt p, WorldPt a, WorldPt b) {
+  const WorldPt u = b - a;
+  const WorldPt w = p - a;
+  WorldPt e = u;
+  if (!(CoordsEqual(std::fabs(u.x), 0.0) && CoordsEqual(std::fabs(u.y), 0.0))) {
+    const double length = std::sqrt(u.x * u.x + u.y * u.y);
+    e = WorldPt(u.x / length, u.y / length);
+  }
+  const double t = e.x * w.x + e.y * w.y;
+  const WorldPt foot = a + e * t;
+  const double dx = p.x - foot.x;
+  const double dy = p.y - foot.y;
+  return dx * dx + dy * dy;
+}
+
+struct VertexRead {
+  WorldPt p;
+  int32_t type;
+};
+
+VertexRead ReadVertex(CallbackPtr cbp, ObjectHandle object, int index) {
+  // Zeroed so that a host without the routine yields a plain corner at the origin.
+  VertexRead v{WorldPt(0.0, 0.0), kPlainCorner};
+  double radius = 0.0;
+  GetVertex(cbp, object, static_cast<int16_t>(index), &v.p, &v.type, &radius);
+  return v;
+}
+
+// How far the window that starts at anchor i can grow: the number of inner
+// corners of the last window whose every inner corner lay within tolerance.
+// Every growth re-tests all inner corners against the line to the new end.
+int GrowWindow(CallbackPtr cbp, ObjectHandle object, int i, int n, double tolSquared) {
+  int j = i + 2;
+  int count = 0;
+  for (;;) {
+    const VertexRead anchor = ReadVertex(cbp, object, i);
+    bool growing = true;
+    bool grew = false;
+    for (int k = i + 1; k < j; ++k) {
+      const VertexRead inner = ReadVertex(cbp, object, k);
+      const VertexRead end = ReadVertex(cbp, object, j);
+      if (anchor.type != kPlainCorner || inner.type != kPlainCorner ||
+          end.type != kPlainCorner) {
+        // Only plain corners bound or fill a window; the scan runs on, uncounted.
+        growing = false;
+        continue;
+      }
+      if (SquaredDistanceToLine(inner.p, anchor.p, end.p) > tolSquared) break;
+      if (growing && k == j - 1) {
+        ++j;
+        ++count;
+        grew = true;
+        break;
+      }
+    }
+    if (!grew || j > n) return count;
+  }
+}
+
+}  // namespace
+
+void ReduceVertices(ObjectHandle object, CallbackPtr cbp) {
+  const double tolSquared = gPointTolerance * gPointTolerance;
+  const int16_t type = GetObjectType(cbp, object);
+  if (type != kType5 && type != kType21) return;
+
+  // When the vertex clean-up pass ran, every such object has been through it.
+  if (!gFlag5Enabled) CleanUpVertices(cbp, object);
+
+  // int, so that a window end one past a full 16-bit count cannot overflow.
+  int n = GetVertexCount(cbp, object);
+  const int first = n;
+  for (int i = 1; i <= n - 2; ++i) {
+    const int count = GrowWindow(cbp, object, i, n, tolSquared);
+    if (count == 0) continue;
+    // Highest index first, so the indices still to delete do not move.
+    for (int k = i + count; k >= i + 1; --k) DeleteVertex(cbp, object, static_cast<int16_t>(k));
+    n = GetVertexCount(cbp, object);
+  }
+  if (first > n) ResetObject(cbp, object);
+}
