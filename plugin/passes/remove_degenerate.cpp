@@ -1,4 +1,29 @@
-// Placeholder until this pass is built: leaves every object alone.
+// Deletes objects whose bounds are no wider and no taller than the size
+// tolerance (limits included). Types 9 and 17 are never removed here.
+#include <cstdint>
+
+#include "driver/run_globals.h"
+#include "geometry/coords.h"
+#include "host/host_calls.h"
 #include "passes/passes.h"
 
-void RemoveDegenerateObject(ObjectHandle, CallbackPtr) {}
+namespace {
+constexpr int16_t kPoint3DType = 9;
+constexpr int16_t kType17 = 17;
+}  // namespace
+
+void RemoveDegenerateObject(ObjectHandle object, CallbackPtr cbp) {
+  const int16_t type = GetObjectType(cbp, object);
+  if (type == kType17 || type == kPoint3DType) return;
+
+  WorldRect bounds;
+  GetObjectBounds(cbp, object, &bounds);
+  // Bounds the host could not give stay empty, and an empty rectangle has
+  // sizes of minus infinity: that says nothing about the object, so keep it.
+  if (IsEmpty(bounds)) return;
+
+  // A NaN edge fails both comparisons, so such an object stays too.
+  const double width = bounds.right - bounds.left;
+  const double height = bounds.top - bounds.bottom;
+  if (width <= gSizeTolerance && height <= gSizeTolerance) DeleteObject(cbp, object, 0);
+}

@@ -1,4 +1,203 @@
-// Placeholder until this pass is built: leaves every object alone.
+// Deletes an object when a later object of the same kind has the same
+// geometry and, for most kinds, the same attributes. The later copy stays, so
+// of a run of identical objects only the last one survives.
+//
+// Only objects after the visited one (by NextObject) are candidates. All
+// geometric equalities are CoordsEqual with kCoordEpsilon, except the arc
+// radii and angles, which must be exactly equal; the run's tolerances play
+// no part here.
+#include <cstdint>
+#include <limits>
+
+#include "attributes/attributes.h"
+#include "geometry/arc_info.h"
+#include "geometry/coords.h"
+#include "host/host_calls.h"
 #include "passes/passes.h"
 
-void RemoveDuplicateObject(ObjectHandle, CallbackPtr) {}
+namespace {
+
+constexpr int16_t kLineType = 2;
+constexpr int16_t kType3 = 3;
+constexpr int16_t kType4 = 4;
+constexpr int16_t kVertexListType5 = 5;
+constexpr int16_t kArcType = 6;
+constexpr int16_t kPoint3DType = 9;
+constexpr int16_t kType10 = 10;
+constexpr int16_t kFourPoints3DType = 15;
+constexpr int16_t kPointType17 = 17;
+constexpr int16_t kVertexListType21 = 21;
+
+// Out-records start as NaN: a missing host routine leaves them untouched, and
+// NaN equals nothing, so geometry the host could not give never matches.
+constexpr double kUnread = std::numeric_limits<double>::quiet_NaN();
+constexpr WorldPt kUnreadPt{kUnread, kUnread};
+constexpr WorldPt3D kUnreadPt3D{kUnread, kUnread, kUnread};
+
+// The visited object, read once before the search.
+struct Visited {
+  ObjectHandle object = 0;
+  int16_t type = 0;
+  WorldPt first = kUnreadPt;    // line ends; a type-17 point in `first`
+  WorldPt second = kUnreadPt;
+  WorldPt3D points[4] = {kUnreadPt3D, kUnreadPt3D, kUnreadPt3D, kUnreadPt3D};
+  WorldRect bounds;             // default empty
+  int32_t value = 0;            // GetObjectLongAttrB (10) or GetObjectLongAttrC (15)
+  ArcInfo arc{};
+};
+
+bool IsVertexList(int16_t type) { return type == kVertexListType5 || type == kVertexListType21; }
+
+bool AcceptsCandidate(int16_t visitedType, int16_t candidateType) {
+  if (IsVertexList(visitedType)) return IsVertexList(candidateType);
+  return candidateType == visitedType;
+}
+
+bool Matches(CallbackPtr cbp, ObjectHandle candidate) {
+  return MatchesRememberedAttributes(cbp, candidate) != 0;
+}
+
+// Same count n and vertex i of a equal to vertex i of b for every i; the
+// vertex type and radius are not compared. A count of 0 or less is a match.
+bool SameVertices(CallbackPtr cbp, ObjectHandle a, ObjectHandle b) {
+  const int16_t count = GetVertexCount(cbp, a);
+  if (GetVertexCount(cbp, b) != count) return false;
+  // An int loop: a 16-bit counter would wrap at a count of 32767.
+  for (int32_t i = 1; i <= count; ++i) {
+    const auto index = static_cast<int16_t>(i);
+    WorldPt pa = kUnreadPt;
+    WorldPt pb = kUnreadPt;
+    int32_t vertexType = 0;
+    double radius = 0;
+    GetVertex(cbp, a, index, &pa, &vertexType, &radius);
+    GetVertex(cbp, b, index, &pb, &vertexType, &radius);
+    if (pa != pb) return false;
+  }
+  return true;
+}
+
+// Reads what the visited object's type compares; false for types this pass
+// leaves alone.
+bool ReadVisited(CallbackPtr cbp, Visited& v) {
+  switch (v.type) {
+    case kLineType:
+      GetLineEnds(cbp, v.object, &v.first, &v.second);
+      return true;
+    case kType3:
+    case kType4:
+      GetObjectBounds(cbp, v.object, &v.bounds);
+      // Bounds are all these types are compared by: without them every such
+      // object would match every other, so an unreadable one is kept.
+      return !IsEmpty(v.bounds);
+    case kVertexListType5:
+    case kVertexListType21:
+      GetObjectBounds(cbp, v.object, &v.bounds);
+      return true;
+    case kArcType:
+      GetObjectBounds(cbp, v.object, &v.bounds);
+      v.arc = MakeArcInfo(cbp, v.object);  // rewrites a negative sweep
+      return true;
+    case kPoint3DType:
+      GetObjectPoint3D(cbp, v.object, &v.points[0]);
+      return true;
+    case kType10:
+      v.value = GetObjectLongAttrB(cbp, v.object);
+      GetObjectBounds(cbp, v.object, &v.bounds);
+      return !IsEmpty(v.bounds);  // as for types 3 and 4
+    case kFourPoints3DType:
+      v.value = GetObjectLongAttrC(cbp, v.object);
+      GetObjectPoints3D(cbp, v.object, v.points);
+      return true;
+    case kPointType17:
+      GetObjectPoint(cbp, v.object, &v.first);
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Reads the candidate the same way and applies the tests of v's type, in
+// order, stopping at the first that fails.
+bool IsDuplicate(CallbackPtr cbp, const Visited& v, ObjectHandle candidate) {
+  switch (v.type) {
+    case kLineType: {
+      WorldPt first = kUnreadPt;
+      WorldPt second = kUnreadPt;
+      GetLineEnds(cbp, candidate, &first, &second);
+      const bool sameEnds = (v.first == first && v.second == second) ||
+                            (v.first == second && v.second == first);
+      return sameEnds && Matches(cbp, candidate);
+    }
+    case kType3:
+    case kType4: {
+      WorldRect bounds;
+      GetObjectBounds(cbp, candidate, &bounds);
+      return v.bounds == bounds && Matches(cbp, candidate);
+    }
+    case kVertexListType5:
+    case kVertexListType21: {
+      WorldRect bounds;
+      GetObjectBounds(cbp, candidate, &bounds);
+      return v.bounds == bounds && Matches(cbp, candidate) &&
+             SameVertices(cbp, v.object, candidate);
+    }
+    case kArcType: {
+      WorldRect bounds;
+      GetObjectBounds(cbp, candidate, &bounds);
+      if (!(v.bounds == bounds && Matches(cbp, candidate))) return false;
+      // Built only now, so only candidates that got this far are rewritten.
+      const ArcInfo arc = MakeArcInfo(cbp, candidate);
+      // Exact equality on purpose: start 30 and start 390 are different arcs.
+      return v.arc.center == arc.center && v.arc.hRadius == arc.hRadius &&
+             v.arc.vRadius == arc.vRadius && v.arc.startAngle == arc.startAngle &&
+             v.arc.sweepAngle == arc.sweepAngle;
+    }
+    case kPoint3DType: {
+      WorldPt3D point = kUnreadPt3D;
+      GetObjectPoint3D(cbp, candidate, &point);
+      return v.points[0] == point && Matches(cbp, candidate);
+    }
+    case kType10: {
+      WorldRect bounds;
+      GetObjectBounds(cbp, candidate, &bounds);
+      const int32_t value = GetObjectLongAttrB(cbp, candidate);
+      return v.bounds == bounds && v.value == value && Matches(cbp, candidate);
+    }
+    case kFourPoints3DType: {
+      // No attribute test for this type.
+      const int32_t value = GetObjectLongAttrC(cbp, candidate);
+      WorldPt3D points[4] = {kUnreadPt3D, kUnreadPt3D, kUnreadPt3D, kUnreadPt3D};
+      GetObjectPoints3D(cbp, candidate, points);
+      return v.value == value && v.points[3] == points[3] && v.points[0] == points[0] &&
+             v.points[1] == points[1] && v.points[2] == points[2];
+    }
+    case kPointType17: {
+      WorldPt point = kUnreadPt;
+      GetObjectPoint(cbp, candidate, &point);
+      return v.first == point && Matches(cbp, candidate);
+    }
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+void RemoveDuplicateObject(ObjectHandle object, CallbackPtr cbp) {
+  Visited visited;
+  visited.object = object;
+  visited.type = GetObjectType(cbp, object);
+  RememberAttributes(cbp, object);  // for every object, whatever its type
+  if (!ReadVisited(cbp, visited)) return;
+
+  bool duplicateFound = false;
+  for (ObjectHandle candidate = NextObject(cbp, object); candidate != 0;
+       candidate = NextObject(cbp, candidate)) {
+    if (!AcceptsCandidate(visited.type, GetObjectType(cbp, candidate))) continue;
+    if (IsDuplicate(cbp, visited, candidate)) {
+      duplicateFound = true;
+      break;
+    }
+  }
+  if (duplicateFound) DeleteObject(cbp, object, 0);
+}
