@@ -1,4 +1,361 @@
-// Placeholder until this pass is built: leaves every object alone.
+// Joins lines, open vertex-list objects and (with option flag 7) arcs that
+// meet end to end and carry the same attributes into one polyline.
+//
+// Each visited object that qualifies is a seed. The chain grows in both
+// directions: startSide collects everything attached at the seed's start
+// (outward), endSide holds the seed and everything attached at its end. Each
+// walk starts at the seed's successor and attaches at most one piece; the
+// seed and every piece go into the marker class, and the two sides are
+// merged into one polyline that takes the seed's attributes.
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+
+#include "attributes/attributes.h"
+#include "driver/run_globals.h"
+#include "geometry/arc_info.h"
+#include "geometry/cleanup_vertices.h"
+#include "geometry/coords.h"
+#include "geometry/world_types.h"
+#include "host/host_calls.h"
 #include "passes/passes.h"
 
-void JoinConnectedSegments(ObjectHandle, CallbackPtr) {}
+namespace {
+
+constexpr int16_t kLine = 2;
+constexpr int16_t kPolygon = 5;
+constexpr int16_t kPolyline = 21;
+constexpr int16_t kArc = 6;
+
+constexpr int32_t kPlainCorner = 0;
+constexpr int32_t kArcVertex = 3;
+constexpr double kCornerRadius = 0.0;
+// The far end of an attached arc carries this radius; the host reads it, we don't.
+constexpr double kArcFarEndRadius = 1.0;
+// Beyond this sweep one arc vertex no longer stands for the arc well enough
+// (the tangent point runs off towards infinity as the sweep nears 180°).
+constexpr double kMaxArcVertexSweep = 140.0;
+constexpr double kDegreesToRadians = std::numbers::pi / 180.0;
+// A side can never hold more vertices than a 16-bit count can name, so a
+// chain with more attachments than that means the marks are not sticking
+// (the host lacks the class routines) and the same pieces come round again.
+constexpr int32_t kMaxAttachments = INT16_MAX;
+
+// Working state of one visit; overwritten by each seed.
+WorldPt chainStart(0.0, 0.0);
+WorldPt chainEnd(0.0, 0.0);
+ObjectHandle startSide = 0;
+ObjectHandle endSide = 0;
+// Where the walks of this visit start: the seed's successor, or the object
+// that a conversion put in its place.
+ObjectHandle firstCandidate = 0;
+
+void Mark(CallbackPtr cbp, ObjectHandle object) { SetObjectClass(cbp, object, gMarkerClass); }
+
+// Copies vertex `index` of `from` to the end of `to`, type and radius kept.
+void CopyVertex(CallbackPtr cbp, ObjectHandle from, int index, ObjectHandle to) {
+  WorldPt p(0.0, 0.0);
+  int32_t type = kPlainCorner;
+  double radius = kCornerRadius;
+  GetVertex(cbp, from, static_cast<int16_t>(index), &p, &type, &radius);
+  AddVertex(cbp, to, &p, type, radius, 0);
+}
+
+void AddCorner(CallbackPtr cbp, ObjectHandle side, const WorldPt& p) {
+  AddVertex(cbp, side, &p, kPlainCorner, kCornerRadius, 0);
+}
+
+// NaN radii count as different; a NaN sweep with equal radii stays an arc vertex.
+bool ArcNeedsConversion(const ArcInfo& arc) {
+  return !(arc.hRadius == arc.vRadius) || arc.sweepAngle > kMaxArcVertexSweep;
+}
+
+// Where the tangents at the arc's two ends meet.
+WorldPt TangentPoint(const ArcInfo& arc) {
+  const double r = arc.hRadius;
+  const double m = (arc.sweepAngle / 2.0 + arc.startAngle) * kDegreesToRadians;
+  const double h = (arc.sweepAngle * kDegreesToRadians) / 2.0;
+  return WorldPt(arc.center.x + std::cos(m) * r / std::cos(h),
+                 arc.center.y + std::sin(m) * r / std::cos(h));
+}
+
+bool TouchesChain(const WorldPt& s, const WorldPt& e) {
+  return PointsWithinTolerance(s, chainStart) || PointsWithinTolerance(e, chainStart) ||
+         PointsWithinTolerance(s, chainEnd) || PointsWithinTolerance(e, chainEnd);
+}
+
+// Strictly inside: a point on the border, or any NaN, is outside.
+bool StrictlyInside(const WorldPt& p, const WorldRect& r) {
+  return p.x < r.right && p.x > r.left && p.y < r.top && p.y > r.bottom;
+}
+
+HostBool ReadSegmentEnds(CallbackPtr cbp, ObjectHandle object, WorldPt& start, WorldPt& end,
+                         int16_t& type) {
+  type = GetObjectType(cbp, object);
+  switch (type) {
+    case kLine:
+      GetLineEnds(cbp, object, &start, &end);
+      return 1;
+    case kPolygon:
+    case kPolyline: {
+      if (IsPolyClosed(cbp, object)) return 0;
+      // Asked first so that an object without vertices is refused before
+      // any vertex outside 1..n is read.
+      const int16_t n = GetVertexCount(cbp, object);
+      if (n < 1) return 0;
+      int32_t vertexType = kPlainCorner;
+      double radius = kCornerRadius;
+      GetVertex(cbp, object, 1, &start, &vertexType, &radius);
+      GetVertex(cbp, object, n, &end, &vertexType, &radius);
+      return 1;
+    }
+    case kArc: {
+      if (!gFlag7Enabled) return 0;
+      const ArcInfo arc = MakeArcInfo(cbp, object);
+      start = StartPoint(arc);
+      end = EndPoint(arc);
+      return 1;
+    }
+    default:
+      return 0;
+  }
+}
+
+// The class test and the bounds screen come before any type-specific read,
+// so objects far from both chain ends cost two host reads.
+HostBool ReadCandidateEnds(CallbackPtr cbp, ObjectHandle object, WorldPt& start, WorldPt& end,
+                           int16_t& type) {
+  // Our own working objects are never pieces, wherever the host put them.
+  if (object == startSide || object == endSide) return 0;
+  if (GetObjectClass(cbp, object) == gMarkerClass) return 0;
+  WorldRect r;
+  GetObjectBounds(cbp, object, &r);
+  r.top += gPointTolerance;
+  r.right += gPointTolerance;
+  r.bottom -= gPointTolerance;
+  r.left -= gPointTolerance;
+  if (!StrictlyInside(chainStart, r) && !StrictlyInside(chainEnd, r)) return 0;
+  return ReadSegmentEnds(cbp, object, start, end, type);
+}
+
+HostBool HasPartner(CallbackPtr cbp, ObjectHandle first) {
+  for (ObjectHandle n = first; n != 0; n = NextObject(cbp, n)) {
+    WorldPt s(0.0, 0.0), e(0.0, 0.0);
+    int16_t type = 0;
+    if (ReadCandidateEnds(cbp, n, s, e, type) && MatchesRememberedAttributes(cbp, n) &&
+        TouchesChain(s, e))
+      return 1;
+  }
+  return 0;
+}
+
+// Adds piece `object` to `side` from its near end outward and marks it.
+// False for a type that cannot be attached (nothing is changed then).
+bool AttachPiece(CallbackPtr cbp, ObjectHandle object, int16_t type, bool reversed,
+                 ObjectHandle side, const WorldPt& farEnd) {
+  switch (type) {
+    case kLine:
+      AddCorner(cbp, side, farEnd);
+      Mark(cbp, object);
+      return true;
+    case kPolygon:
+    case kPolyline: {
+      // The near end is never added: the side already ends there.
+      const int n = GetVertexCount(cbp, object);
+      if (reversed) {
+        for (int i = n - 1; i >= 1; --i) CopyVertex(cbp, object, i, side);
+      } else {
+        for (int i = 2; i <= n; ++i) CopyVertex(cbp, object, i, side);
+      }
+      Mark(cbp, object);
+      return true;
+    }
+    case kArc: {
+      const ArcInfo arc = MakeArcInfo(cbp, object);
+      Mark(cbp, object);
+      const WorldPt t = TangentPoint(arc);
+      AddVertex(cbp, side, &t, kArcVertex, arc.hRadius, 0);
+      AddVertex(cbp, side, &farEnd, kPlainCorner, kArcFarEndRadius, 0);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+HostBool ExtendChain(CallbackPtr cbp, ObjectHandle first) {
+  for (ObjectHandle n = first; n != 0; n = NextObject(cbp, n)) {
+    WorldPt s(0.0, 0.0), e(0.0, 0.0);
+    int16_t type = 0;
+    if (!ReadCandidateEnds(cbp, n, s, e, type) || !MatchesRememberedAttributes(cbp, n)) continue;
+
+    if (type == kArc && TouchesChain(s, e)) {
+      const ArcInfo arc = MakeArcInfo(cbp, n);
+      if (ArcNeedsConversion(arc)) {
+        PrepareObject(cbp, n);
+        SetObjectLongAttr(cbp, n, 0);
+        const ObjectHandle converted = ConvertToPolyline(cbp, n, 0);
+        // A refused conversion leaves the arc out of this chain; attaching
+        // it unconverted and unmarked would let the join loop run forever.
+        if (converted == 0) continue;
+        if (n == firstCandidate) firstCandidate = converted;
+        n = converted;
+        SetPolyClosed(cbp, n, 0);
+        int16_t ignored = 0;
+        ReadSegmentEnds(cbp, n, s, e, ignored);
+        type = GetObjectType(cbp, n);
+      }
+    }
+
+    if (PointsWithinTolerance(s, chainEnd)) {
+      if (!AttachPiece(cbp, n, type, false, endSide, e)) continue;
+      chainEnd = e;
+    } else if (PointsWithinTolerance(e, chainEnd)) {
+      if (!AttachPiece(cbp, n, type, true, endSide, s)) continue;
+      chainEnd = s;
+    } else if (PointsWithinTolerance(s, chainStart)) {
+      if (!AttachPiece(cbp, n, type, false, startSide, e)) continue;
+      chainStart = e;
+    } else if (PointsWithinTolerance(e, chainStart)) {
+      if (!AttachPiece(cbp, n, type, true, startSide, s)) continue;
+      chainStart = s;
+    } else {
+      continue;
+    }
+    return 1;
+  }
+  return 0;
+}
+
+void ReverseVertices(CallbackPtr cbp, ObjectHandle object) {
+  const int n = GetVertexCount(cbp, object);
+  if (n <= 1) return;
+  for (int i = 1; i <= n / 2; ++i) {
+    const int j = n + 1 - i;
+    WorldPt p(0.0, 0.0), q(0.0, 0.0);
+    int32_t tp = kPlainCorner, tq = kPlainCorner;
+    double rp = kCornerRadius, rq = kCornerRadius;
+    GetVertex(cbp, object, static_cast<int16_t>(i), &p, &tp, &rp);
+    GetVertex(cbp, object, static_cast<int16_t>(j), &q, &tq, &rq);
+    SetVertex(cbp, object, static_cast<int16_t>(i), &q, tq, rq, 1);
+    SetVertex(cbp, object, static_cast<int16_t>(j), &p, tp, rp, 1);
+  }
+}
+
+// Appends `from` to the reversed `into`, drops `from` and tidies the result.
+void AppendSide(CallbackPtr cbp, ObjectHandle into, ObjectHandle from, int16_t fromCount) {
+  ReverseVertices(cbp, into);
+  for (int i = 1; i <= fromCount; ++i) CopyVertex(cbp, from, i, into);
+  DeleteObject(cbp, from, 0);
+  SetPolyClosed(cbp, into, 0);
+  CleanUpVertices(cbp, into);
+}
+
+// The longer side survives (endSide on a tie), so fewer vertices are copied.
+void MergeChainSides(CallbackPtr cbp) {
+  const int16_t startCount = GetVertexCount(cbp, startSide);
+  const int16_t endCount = GetVertexCount(cbp, endSide);
+  if (startCount < endCount) {
+    AppendSide(cbp, startSide, endSide, endCount);  // runs chainStart .. chainEnd
+  } else {
+    AppendSide(cbp, endSide, startSide, startCount);  // runs chainEnd .. chainStart
+  }
+}
+
+// Ends a visit that cannot be completed: the working objects go, nothing is marked.
+void DiscardSides(CallbackPtr cbp) {
+  if (startSide != 0) DeleteObject(cbp, startSide, 0);
+  if (endSide != 0) DeleteObject(cbp, endSide, 0);
+  startSide = 0;
+  endSide = 0;
+}
+
+void TakeSeedAttributes(CallbackPtr cbp, ObjectHandle seed) {
+  CopyAttributes(cbp, seed, startSide);
+  CopyAttributes(cbp, seed, endSide);
+  SetObjectLongAttr(cbp, startSide, 0);
+  SetObjectLongAttr(cbp, endSide, 0);
+  SetPolyClosed(cbp, startSide, 0);
+  SetPolyClosed(cbp, endSide, 0);
+  CopyObjectAttributes(cbp, startSide, seed);
+  CopyObjectAttributes(cbp, endSide, seed);
+}
+
+// Puts the seed into both sides: its start into startSide, itself into endSide.
+void SeedSides(CallbackPtr cbp, ObjectHandle seed, int16_t type) {
+  switch (type) {
+    case kLine:
+      AddCorner(cbp, startSide, chainStart);
+      AddCorner(cbp, endSide, chainEnd);
+      Mark(cbp, seed);
+      break;
+    case kPolygon:
+    case kPolyline: {
+      // Counted first: a converted seed is not known to have any vertex.
+      const int n = GetVertexCount(cbp, seed);
+      if (n >= 1) CopyVertex(cbp, seed, 1, startSide);
+      for (int i = 1; i <= n; ++i) CopyVertex(cbp, seed, i, endSide);
+      Mark(cbp, seed);
+      break;
+    }
+    case kArc: {
+      const ArcInfo arc = MakeArcInfo(cbp, seed);
+      Mark(cbp, seed);
+      const WorldPt t = TangentPoint(arc);
+      AddCorner(cbp, startSide, chainStart);
+      AddCorner(cbp, endSide, chainStart);
+      AddVertex(cbp, endSide, &t, kArcVertex, arc.hRadius, 0);
+      AddCorner(cbp, endSide, chainEnd);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+void JoinConnectedSegments(ObjectHandle object, CallbackPtr cbp) {
+  startSide = 0;
+  endSide = 0;
+  if (object == 0) return;
+  firstCandidate = NextObject(cbp, object);
+  if (GetObjectClass(cbp, object) == gMarkerClass) return;
+
+  int16_t type = 0;
+  if (!ReadSegmentEnds(cbp, object, chainStart, chainEnd, type)) return;
+  RememberAttributes(cbp, object);
+  if (!HasPartner(cbp, firstCandidate)) return;
+
+  startSide = CreatePolyline(cbp);
+  if (startSide == 0) return;
+  endSide = CreatePolyline(cbp);
+  if (endSide == 0) {
+    DiscardSides(cbp);
+    return;
+  }
+  TakeSeedAttributes(cbp, object);
+
+  ObjectHandle seed = object;
+  if (type == kArc && ArcNeedsConversion(MakeArcInfo(cbp, seed))) {
+    SetObjectLongAttr(cbp, seed, 0);
+    seed = ConvertToPolyline(cbp, seed, 0);
+    if (seed == 0) {
+      DiscardSides(cbp);
+      return;
+    }
+    type = kPolyline;  // chainStart and chainEnd keep the arc's end points
+  }
+  SeedSides(cbp, seed, type);
+
+  // Stops when a walk attaches nothing or the chain has closed on itself;
+  // the closure test comes after the walk so an open seed whose ends
+  // already meet can still grow.
+  for (int32_t attached = 0; attached < kMaxAttachments; ++attached) {
+    if (!ExtendChain(cbp, firstCandidate)) break;
+    if (PointsWithinTolerance(chainStart, chainEnd)) break;
+  }
+
+  MergeChainSides(cbp);
+}
