@@ -1,4 +1,158 @@
-// Placeholder until this pass is built: leaves every object alone.
+// Merges collinear lines that overlap or touch, and arcs of one circle or
+// ellipse whose angle ranges overlap. The later object of a pair is stretched
+// to cover both and the visited one is deleted, so a run of pieces ends up in
+// its last piece as the traversal moves forward.
+#include <cmath>
+#include <limits>
+
+#include "attributes/attributes.h"
+#include "geometry/coords.h"
+#include "host/host_calls.h"
 #include "passes/passes.h"
 
-void MergeOverlappingSegments(ObjectHandle, CallbackPtr) {}
+namespace {
+
+constexpr int16_t kLineType = 2;
+constexpr int16_t kArcType = 6;
+constexpr double kFullTurn = 360.0;
+// Locals start as NaN so that a routine the host lacks (which leaves its
+// out-arguments alone) reads as unusable geometry rather than as zeros that
+// would make every such object look alike.
+constexpr double kUnread = std::numeric_limits<double>::quiet_NaN();
+
+bool IsFinite(const WorldPt& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
+
+void MergeLine(ObjectHandle object, CallbackPtr cbp) {
+  WorldPt a(kUnread, kUnread), b(kUnread, kUnread);
+  GetLineEnds(cbp, object, &a, &b);
+  if (!IsFinite(a) || !IsFinite(b)) return;
+  WorldRect r;
+  GetObjectBounds(cbp, object, &r);
+  RememberAttributes(cbp, object);
+
+  for (ObjectHandle n = NextObject(cbp, object); n != 0; n = NextObject(cbp, n)) {
+    if (GetObjectType(cbp, n) != kLineType) continue;
+    WorldPt p(kUnread, kUnread), q(kUnread, kUnread);
+    GetLineEnds(cbp, n, &p, &q);
+    WorldRect s;
+    GetObjectBounds(cbp, n, &s);
+    if (!BoundsNear(r, s)) continue;
+    if (!ArePointsCollinear(p, q, a) || !ArePointsCollinear(p, q, b)) continue;
+    if (!MatchesRememberedAttributes(cbp, n)) continue;
+
+    const bool inA = PointInBox(a, p, q);
+    const bool inB = PointInBox(b, p, q);
+    if (inA && inB) {
+      // The visited line lies within n: n already covers it.
+    } else if (inA) {
+      // b is the outer end. It replaces whichever end of n it lies beyond;
+      // when it lies beyond neither, it is only off n's exact box by less
+      // than the collinearity limit, and n already covers the visited line.
+      if (PointInBox(q, p, b)) {
+        SetLineEnds(cbp, n, &p, &b);
+      } else if (PointInBox(p, b, q)) {
+        SetLineEnds(cbp, n, &b, &q);
+      }
+    } else if (inB) {
+      if (PointInBox(q, p, a)) {
+        SetLineEnds(cbp, n, &p, &a);
+      } else if (PointInBox(p, a, q)) {
+        SetLineEnds(cbp, n, &a, &q);
+      }
+    } else if (PointInBox(p, a, b) && PointInBox(q, a, b)) {
+      SetLineEnds(cbp, n, &a, &b);  // n lies within the visited line
+    } else {
+      continue;
+    }
+    DeleteObject(cbp, object, 0);
+    return;
+  }
+}
+
+// Each rule once, in this order: a start of -500 stays at -140, 800 at 440.
+void NormaliseAngles(double& start, double& sweep) {
+  if (sweep < 0) {
+    start += sweep;
+    sweep = -sweep;
+  }
+  if (sweep > kFullTurn) sweep = kFullTurn;
+  if (start < 0) start += kFullTurn;
+  if (start > kFullTurn) start -= kFullTurn;
+}
+
+// Brings a candidate's start into [start, start + 360), where the overlap
+// tests below are valid. One added turn does it for starts that the
+// normalising left within one turn of each other; starts like 440 or -140
+// need more, and without it arcs that overlap would lose a stretch and arcs
+// apart would be bridged.
+double AlignedStart(double candidate, double start) {
+  if (candidate < start) candidate += kFullTurn;
+  if (candidate < start || candidate >= start + kFullTurn) {
+    double offset = std::fmod(candidate - start, kFullTurn);
+    if (offset < 0) offset += kFullTurn;
+    candidate = start + offset;
+  }
+  return candidate;
+}
+
+bool ArcIsFinite(double start, double sweep, const WorldPt& center, double rh, double rv) {
+  return std::isfinite(start) && std::isfinite(sweep) && IsFinite(center) &&
+         std::isfinite(rh) && std::isfinite(rv);
+}
+
+void MergeArc(ObjectHandle object, CallbackPtr cbp) {
+  WorldRect r;
+  GetObjectBounds(cbp, object, &r);
+  RememberAttributes(cbp, object);
+  double s = kUnread, w = kUnread, rh = kUnread, rv = kUnread;
+  WorldPt c(kUnread, kUnread);
+  GetArcGeometry(cbp, object, &s, &w, &c, &rh, &rv);
+  if (!ArcIsFinite(s, w, c, rh, rv)) return;
+  NormaliseAngles(s, w);
+  const double e = s + w;
+
+  for (ObjectHandle n = NextObject(cbp, object); n != 0; n = NextObject(cbp, n)) {
+    if (GetObjectType(cbp, n) != kArcType) continue;
+    WorldRect bounds;
+    GetObjectBounds(cbp, n, &bounds);
+    if (!BoundsNear(r, bounds)) continue;
+    double s2 = kUnread, w2 = kUnread, rh2 = kUnread, rv2 = kUnread;
+    WorldPt c2(kUnread, kUnread);
+    GetArcGeometry(cbp, n, &s2, &w2, &c2, &rh2, &rv2);
+    if (!PointsWithinTolerance(c, c2) || !CoordsEqual(rh, rh2) || !CoordsEqual(rv, rv2) ||
+        !MatchesRememberedAttributes(cbp, n))
+      continue;
+    if (!std::isfinite(s2) || !std::isfinite(w2)) continue;
+    NormaliseAngles(s2, w2);
+    s2 = AlignedStart(s2, s);
+    const double e2 = s2 + w2;
+
+    if (s2 <= e) {
+      // n starts inside the visited range.
+      SetArcAngles(cbp, n, s, Minimum(Maximum(e, e2) - s, kFullTurn));
+    } else if (e2 - kFullTurn >= s) {
+      // n runs past a full turn into the visited range.
+      const double m = Minimum(s, s2 - kFullTurn);
+      SetArcAngles(cbp, n, m, Minimum(Maximum(e, e2 - kFullTurn) - m, kFullTurn));
+    } else {
+      continue;
+    }
+    DeleteObject(cbp, object, 0);
+    return;
+  }
+}
+
+}  // namespace
+
+void MergeOverlappingSegments(ObjectHandle object, CallbackPtr cbp) {
+  switch (GetObjectType(cbp, object)) {
+    case kLineType:
+      MergeLine(object, cbp);
+      break;
+    case kArcType:
+      MergeArc(object, cbp);
+      break;
+    default:
+      break;
+  }
+}
