@@ -1,0 +1,197 @@
+#include "dxf_tags.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+
+namespace drawclean {
+namespace {
+
+constexpr std::string_view kBinarySentinel = "AutoCAD Binary DXF";
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  return s;
+}
+
+// Reads one line starting at pos; returns false at the end of the text.
+bool NextLine(const std::string& text, size_t& pos, std::string_view& line) {
+  if (pos >= text.size()) return false;
+  size_t nl = text.find('\n', pos);
+  size_t stop = nl == std::string::npos ? text.size() : nl;
+  line = std::string_view(text).substr(pos, stop - pos);
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  pos = nl == std::string::npos ? text.size() : nl + 1;
+  return true;
+}
+
+}  // namespace
+
+std::optional<DxfFile> ParseDxf(std::string text, std::string* error) {
+  auto fail = [&](std::string why) -> std::optional<DxfFile> {
+    if (error) *error = std::move(why);
+    return std::nullopt;
+  };
+  if (std::string_view(text).substr(0, kBinarySentinel.size()) == kBinarySentinel)
+    return fail("binary DXF is not supported; save the drawing as ASCII DXF");
+  if (text.find('\0') != std::string::npos) return fail("not a text file (contains NUL bytes)");
+
+  DxfFile file;
+  size_t pos = std::string_view(text).substr(0, 3) == kUtf8Bom ? 3 : 0;
+  size_t lineNo = 0;
+  bool styleKnown = false;
+  bool sawEof = false;
+  while (pos < text.size()) {
+    DxfTag tag;
+    tag.begin = pos;
+    std::string_view codeLine, valueLine;
+    if (!NextLine(text, pos, codeLine)) break;
+    ++lineNo;
+    std::string_view code = Trim(codeLine);
+    if (code.empty() && pos >= text.size()) break;  // trailing blank line
+    int value = 0;
+    auto [p, ec] = std::from_chars(code.data(), code.data() + code.size(), value);
+    if (code.empty() || ec != std::errc() || p != code.data() + code.size())
+      return fail("line " + std::to_string(lineNo) + ": group code expected, found '" +
+                  std::string(code.substr(0, 40)) + "'");
+    tag.code = value;
+    if (!NextLine(text, pos, valueLine))
+      return fail("line " + std::to_string(lineNo) + ": file ends after group code " +
+                  std::to_string(value) + " (truncated?)");
+    ++lineNo;
+    tag.value = std::string(valueLine);
+    tag.end = pos;
+    if (!styleKnown) {
+      styleKnown = true;
+      file.paddedCodes = !codeLine.empty() && codeLine.front() == ' ';
+      size_t nl = text.find('\n');
+      file.eol = nl != std::string::npos && nl > 0 && text[nl - 1] == '\r' ? "\r\n" : "\n";
+    }
+    file.tags.push_back(std::move(tag));
+    if (file.tags.back().code == 0 && Trim(file.tags.back().value) == "EOF") {
+      sawEof = true;
+      break;
+    }
+  }
+  if (!sawEof) return fail("no EOF marker: the file is truncated or not DXF");
+  file.tailBegin = pos;
+  file.source = std::move(text);
+  return file;
+}
+
+std::string FormatDouble(double v) {
+  char buf[64];
+  auto [p, ec] = std::to_chars(buf, buf + sizeof buf, v);
+  std::string s(buf, p);
+  if (s.find_first_of(".eEn") == std::string::npos) s += ".0";
+  return s;
+}
+
+std::string FormatTag(const DxfFile& file, int code, std::string_view value) {
+  std::string c = std::to_string(code);
+  if (file.paddedCodes && c.size() < 3) c.insert(0, 3 - c.size(), ' ');
+  std::string out;
+  out.reserve(c.size() + value.size() + 2 * file.eol.size());
+  out += c;
+  out += file.eol;
+  out += value;
+  out += file.eol;
+  return out;
+}
+
+std::optional<double> TagDouble(const DxfTag& tag) {
+  std::string_view s = Trim(tag.value);
+  if (s.empty()) return std::nullopt;
+  std::string z(s);
+  char* endp = nullptr;
+  double v = std::strtod(z.c_str(), &endp);
+  if (endp != z.c_str() + z.size()) return std::nullopt;
+  return v;
+}
+
+std::optional<long long> TagInt(const DxfTag& tag) {
+  std::string_view s = Trim(tag.value);
+  long long v = 0;
+  auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (s.empty() || ec != std::errc() || p != s.data() + s.size()) return std::nullopt;
+  return v;
+}
+
+std::string_view RawTags(const DxfFile& file, size_t first, size_t last) {
+  if (first >= last) return {};
+  return std::string_view(file.source).substr(file.tags[first].begin,
+                                              file.tags[last - 1].end - file.tags[first].begin);
+}
+
+std::string WriteDxf(const DxfFile& file, std::vector<DxfSplice> splices) {
+  std::stable_sort(splices.begin(), splices.end(),
+                   [](const DxfSplice& a, const DxfSplice& b) { return a.first < b.first; });
+  std::string out;
+  out.reserve(file.source.size() + 1024);
+  size_t headEnd = file.tags.empty() ? file.tailBegin : file.tags.front().begin;
+  out.append(file.source, 0, headEnd);
+  size_t at = 0;
+  for (const DxfSplice& s : splices) {
+    if (s.first < at) continue;  // overlapping splice: the earlier one wins
+    out += RawTags(file, at, s.first);
+    out += s.text;
+    at = std::max(s.last, s.first);
+  }
+  out += RawTags(file, at, file.tags.size());
+  out.append(file.source, file.tailBegin, std::string::npos);
+  return out;
+}
+
+std::vector<DxfSection> FindSections(const DxfFile& file) {
+  std::vector<DxfSection> sections;
+  const auto& t = file.tags;
+  for (size_t i = 0; i + 1 < t.size(); ++i) {
+    if (t[i].code != 0 || Trim(t[i].value) != "SECTION" || t[i + 1].code != 2) continue;
+    DxfSection s;
+    s.name = std::string(Trim(t[i + 1].value));
+    s.first = i;
+    s.body = i + 2;
+    size_t j = s.body;
+    while (j < t.size() && !(t[j].code == 0 && (Trim(t[j].value) == "ENDSEC" ||
+                                                Trim(t[j].value) == "EOF")))
+      ++j;
+    s.end = j;
+    sections.push_back(s);
+    i = j;
+  }
+  return sections;
+}
+
+std::vector<DxfEntity> SplitEntities(const DxfFile& file, size_t body, size_t end) {
+  std::vector<DxfEntity> entities;
+  const auto& t = file.tags;
+  size_t i = body;
+  while (i < end && t[i].code != 0) ++i;  // stray tags before the first entity stay raw
+  while (i < end) {
+    DxfEntity e;
+    e.first = i;
+    bool polyline = Trim(t[i].value) == "POLYLINE";
+    ++i;
+    while (i < end) {
+      if (t[i].code == 0) {
+        std::string_view name = Trim(t[i].value);
+        if (!polyline) break;
+        if (name == "SEQEND") {
+          ++i;
+          while (i < end && t[i].code != 0) ++i;
+          break;
+        }
+        if (name != "VERTEX") break;
+      }
+      ++i;
+    }
+    e.last = i;
+    entities.push_back(e);
+  }
+  return entities;
+}
+
+}  // namespace drawclean

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "dxf_tags.h"
+
+using namespace drawclean;
+
+namespace {
+
+std::string ReadAll(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::vector<std::filesystem::path> Samples() {
+  std::vector<std::filesystem::path> files;
+  if (!std::filesystem::is_directory(DXF_SAMPLES_DIR)) return files;
+  for (auto& e : std::filesystem::directory_iterator(DXF_SAMPLES_DIR))
+    if (e.path().extension() == ".dxf") files.push_back(e.path());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+}  // namespace
+
+TEST(DxfTags, EverySampleRoundTripsByteForByte) {
+  auto files = Samples();
+  if (files.empty()) GTEST_SKIP() << "no sample drawings at " << DXF_SAMPLES_DIR;
+  for (const auto& p : files) {
+    std::string text = ReadAll(p);
+    std::string error;
+    auto file = ParseDxf(text, &error);
+    ASSERT_TRUE(file) << p << ": " << error;
+    EXPECT_EQ(WriteDxf(*file, {}), text) << p;
+  }
+}
+
+TEST(DxfTags, SpliceReplacesOnlyItsRange) {
+  std::string text = "  0\r\nSECTION\r\n  2\r\nENTITIES\r\n  0\r\nPOINT\r\n 10\r\n1.5\r\n  0\r\nENDSEC\r\n  0\r\nEOF\r\n";
+  auto file = ParseDxf(text, nullptr);
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->eol, "\r\n");
+  EXPECT_TRUE(file->paddedCodes);
+  ASSERT_EQ(file->tags.size(), 6u);
+  EXPECT_EQ(FormatTag(*file, 10, "2.0"), " 10\r\n2.0\r\n");
+  std::string out = WriteDxf(*file, {{3, 4, FormatTag(*file, 10, FormatDouble(-724.9812134527413))}});
+  EXPECT_EQ(out, "  0\r\nSECTION\r\n  2\r\nENTITIES\r\n  0\r\nPOINT\r\n 10\r\n-724.9812134527413\r\n"
+                 "  0\r\nENDSEC\r\n  0\r\nEOF\r\n");
+}
+
+TEST(DxfTags, PolylineKeepsItsVerticesTogether) {
+  std::string text =
+      "0\nSECTION\n2\nENTITIES\n0\nPOLYLINE\n66\n1\n0\nVERTEX\n10\n0\n0\nVERTEX\n10\n1\n"
+      "0\nSEQEND\n0\nLINE\n10\n0\n0\nENDSEC\n0\nEOF\n";
+  auto file = ParseDxf(text, nullptr);
+  ASSERT_TRUE(file);
+  auto sections = FindSections(*file);
+  ASSERT_EQ(sections.size(), 1u);
+  EXPECT_EQ(sections[0].name, "ENTITIES");
+  auto entities = SplitEntities(*file, sections[0].body, sections[0].end);
+  ASSERT_EQ(entities.size(), 2u);
+  EXPECT_EQ(file->tags[entities[1].first].value, "LINE");
+  EXPECT_EQ(entities[0].last, entities[1].first);
+}
+
+TEST(DxfTags, FormatDoubleKeepsFullPrecision) {
+  for (double v : {0.0, -724.9812134527413, 1e-300, 123456789.0, 0.1, -3.0}) {
+    std::string s = FormatDouble(v);
+    EXPECT_EQ(std::stod(s), v) << s;
+    EXPECT_NE(s.find_first_of(".e"), std::string::npos) << s;
+  }
+}
+
+TEST(DxfTags, BadInputGetsAReason) {
+  struct Case {
+    const char* name;
+    std::string text;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"binary", std::string("AutoCAD Binary DXF\r\n\x1a\0", 22), "binary DXF"},
+      {"truncated value", "0\nSECTION\n2\nENTITIES\n0\n", "file ends after group code 0"},
+      {"no EOF", "0\nSECTION\n2\nENTITIES\n0\nENDSEC\n", "no EOF marker"},
+      {"bad code", "0\nSECTION\nxyz\nENTITIES\n0\nEOF\n", "line 3: group code expected"},
+      {"empty", "", "no EOF marker"},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    EXPECT_FALSE(ParseDxf(c.text, &error)) << c.name;
+    EXPECT_NE(error.find(c.reason), std::string::npos) << c.name << ": " << error;
+  }
+}
