@@ -7,7 +7,6 @@
 // walk starts at the seed's successor and attaches at most one piece; the
 // seed and every piece go into the marker class, and the two sides are
 // merged into one polyline that takes the seed's attributes.
-#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -37,10 +36,6 @@ constexpr double kArcFarEndRadius = 1.0;
 // (the tangent point runs off towards infinity as the sweep nears 180°).
 constexpr double kMaxArcVertexSweep = 140.0;
 constexpr double kDegreesToRadians = std::numbers::pi / 180.0;
-// A side can never hold more vertices than a 16-bit count can name, so a
-// chain with more attachments than that means the marks are not sticking
-// (the host lacks the class routines) and the same pieces come round again.
-constexpr int32_t kMaxAttachments = INT16_MAX;
 
 // Working state of one visit; overwritten by each seed.
 WorldPt chainStart(0.0, 0.0);
@@ -50,8 +45,27 @@ ObjectHandle endSide = 0;
 // Where the walks of this visit start: the seed's successor, or the object
 // that a conversion put in its place.
 ObjectHandle firstCandidate = 0;
+// False once an attached piece did not land in the marker class (a host
+// without the class routines): the same pieces would then be found again
+// and again, so the join loop stops.
+bool marksHold = true;
 
 void Mark(CallbackPtr cbp, ObjectHandle object) { SetObjectClass(cbp, object, gMarkerClass); }
+
+void MarkPiece(CallbackPtr cbp, ObjectHandle piece) {
+  Mark(cbp, piece);
+  if (GetObjectClass(cbp, piece) != gMarkerClass) marksHold = false;
+}
+
+// A refused conversion answers 0 and leaves the arc as it was, long
+// attribute included.
+ObjectHandle ConvertArc(CallbackPtr cbp, ObjectHandle arc) {
+  const int32_t longAttr = GetObjectLongAttr(cbp, arc);
+  SetObjectLongAttr(cbp, arc, 0);
+  const ObjectHandle converted = ConvertToPolyline(cbp, arc, 0);
+  if (converted == 0) SetObjectLongAttr(cbp, arc, longAttr);
+  return converted;
+}
 
 // Copies vertex `index` of `from` to the end of `to`, type and radius kept.
 void CopyVertex(CallbackPtr cbp, ObjectHandle from, int index, ObjectHandle to) {
@@ -157,7 +171,7 @@ bool AttachPiece(CallbackPtr cbp, ObjectHandle object, int16_t type, bool revers
   switch (type) {
     case kLine:
       AddCorner(cbp, side, farEnd);
-      Mark(cbp, object);
+      MarkPiece(cbp, object);
       return true;
     case kPolygon:
     case kPolyline: {
@@ -168,12 +182,12 @@ bool AttachPiece(CallbackPtr cbp, ObjectHandle object, int16_t type, bool revers
       } else {
         for (int i = 2; i <= n; ++i) CopyVertex(cbp, object, i, side);
       }
-      Mark(cbp, object);
+      MarkPiece(cbp, object);
       return true;
     }
     case kArc: {
       const ArcInfo arc = MakeArcInfo(cbp, object);
-      Mark(cbp, object);
+      MarkPiece(cbp, object);
       const WorldPt t = TangentPoint(arc);
       AddVertex(cbp, side, &t, kArcVertex, arc.hRadius, 0);
       AddVertex(cbp, side, &farEnd, kPlainCorner, kArcFarEndRadius, 0);
@@ -194,8 +208,7 @@ HostBool ExtendChain(CallbackPtr cbp, ObjectHandle first) {
       const ArcInfo arc = MakeArcInfo(cbp, n);
       if (ArcNeedsConversion(arc)) {
         PrepareObject(cbp, n);
-        SetObjectLongAttr(cbp, n, 0);
-        const ObjectHandle converted = ConvertToPolyline(cbp, n, 0);
+        const ObjectHandle converted = ConvertArc(cbp, n);
         // A refused conversion leaves the arc out of this chain; attaching
         // it unconverted and unmarked would let the join loop run forever.
         if (converted == 0) continue;
@@ -339,8 +352,7 @@ void JoinConnectedSegments(ObjectHandle object, CallbackPtr cbp) {
 
   ObjectHandle seed = object;
   if (type == kArc && ArcNeedsConversion(MakeArcInfo(cbp, seed))) {
-    SetObjectLongAttr(cbp, seed, 0);
-    seed = ConvertToPolyline(cbp, seed, 0);
+    seed = ConvertArc(cbp, seed);
     if (seed == 0) {
       DiscardSides(cbp);
       return;
@@ -352,9 +364,11 @@ void JoinConnectedSegments(ObjectHandle object, CallbackPtr cbp) {
   // Stops when a walk attaches nothing or the chain has closed on itself;
   // the closure test comes after the walk so an open seed whose ends
   // already meet can still grow.
-  for (int32_t attached = 0; attached < kMaxAttachments; ++attached) {
-    if (!ExtendChain(cbp, firstCandidate)) break;
-    if (PointsWithinTolerance(chainStart, chainEnd)) break;
+  marksHold = true;
+  bool keepGoing = true;
+  while (keepGoing) {
+    keepGoing = ExtendChain(cbp, firstCandidate) && marksHold;
+    if (PointsWithinTolerance(chainStart, chainEnd)) keepGoing = false;
   }
 
   MergeChainSides(cbp);
