@@ -1,0 +1,120 @@
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+#include "hostapp/routines.h"
+
+namespace hostapp {
+
+namespace {
+
+constexpr double kDegToRad = 3.14159265358979323846 / 180.0;
+// Angles that differ by less than this are treated as one: keeps an axis
+// extreme that lies exactly on an end angle inside the range.
+constexpr double kAngleSlackDeg = 1e-9;
+// Radii that differ by less than this fraction make a circle.
+constexpr double kCircularRelTol = 1e-12;
+
+struct Box {
+  double minX = DBL_MAX, minY = DBL_MAX, maxX = -DBL_MAX, maxY = -DBL_MAX;
+  bool any = false;
+  void Add(double x, double y) {
+    minX = std::min(minX, x);
+    maxX = std::max(maxX, x);
+    minY = std::min(minY, y);
+    maxY = std::max(maxY, y);
+    any = true;
+  }
+};
+
+HostWorldPt ArcPoint(const Object& a, double deg) {
+  const double t = deg * kDegToRad;
+  return HostWorldPt{a.center.y + a.vRadius * std::sin(t), a.center.x + a.hRadius * std::cos(t)};
+}
+
+// True when angle deg lies within the arc's range, whatever the sign of sweep.
+bool AngleInRange(double deg, double start, double sweep) {
+  if (std::fabs(sweep) >= 360.0) return true;
+  if (sweep < 0) {
+    start += sweep;
+    sweep = -sweep;
+  }
+  double d = std::fmod(deg - start, 360.0);
+  if (d < 0) d += 360.0;
+  return d <= sweep + kAngleSlackDeg || d >= 360.0 - kAngleSlackDeg;
+}
+
+}  // namespace
+
+HostWorldRect EmptyRect() { return HostWorldRect{-DBL_MAX, DBL_MAX, DBL_MAX, -DBL_MAX}; }
+
+bool ComputeBounds(const Object& o, HostWorldRect* out) {
+  Box b;
+  switch (o.type) {
+    case 2:
+      b.Add(o.first.x, o.first.y);
+      b.Add(o.second.x, o.second.y);
+      break;
+    case 6: {
+      HostWorldPt s = ArcPoint(o, o.startDeg), e = ArcPoint(o, o.startDeg + o.sweepDeg);
+      b.Add(s.x, s.y);
+      b.Add(e.x, e.y);
+      for (int k = 0; k < 4; ++k) {
+        if (!AngleInRange(90.0 * k, o.startDeg, o.sweepDeg)) continue;
+        HostWorldPt p = ArcPoint(o, 90.0 * k);
+        b.Add(p.x, p.y);
+      }
+      break;
+    }
+    case 5:
+    case 21:
+      for (const Vertex& v : o.vertices) b.Add(v.p.x, v.p.y);
+      break;
+    case 25:
+      for (const HostWorldPt3D& v : o.vertices3d) b.Add(v.x, v.y);
+      break;
+    case 17:
+      b.Add(o.point.x, o.point.y);
+      break;
+    case 9:
+      b.Add(o.point3d.x, o.point3d.y);
+      break;
+    case 15:
+      for (const HostWorldPt3D& p : o.points3d) b.Add(p.x, p.y);
+      break;
+    default:
+      *out = o.bounds;
+      return true;
+  }
+  if (!b.any) {
+    *out = EmptyRect();
+    return false;
+  }
+  *out = HostWorldRect{b.maxY, b.minX, b.minY, b.maxX};
+  return true;
+}
+
+std::vector<Vertex> ArcToVertices(const Object& a) {
+  std::vector<Vertex> out;
+  // More than a full turn draws nothing new; a non-finite sweep draws nothing.
+  const double sweep = std::isfinite(a.sweepDeg) ? std::clamp(a.sweepDeg, -360.0, 360.0) : 0.0;
+  const bool circular =
+      std::fabs(a.hRadius - a.vRadius) <= kCircularRelTol * std::max(std::fabs(a.hRadius), 1.0);
+  if (circular && std::fabs(sweep) <= kMaxArcVertexSweep) {
+    const double r = std::fabs(a.hRadius);
+    const double mid = (a.startDeg + sweep / 2.0) * kDegToRad;
+    // Where the tangents at both ends meet.
+    const double reach = r / std::cos(sweep / 2.0 * kDegToRad);
+    out.push_back(Vertex{ArcPoint(a, a.startDeg), 0, 0.0});
+    out.push_back(Vertex{HostWorldPt{a.center.y + reach * std::sin(mid), a.center.x + reach * std::cos(mid)},
+                         3, r});
+    out.push_back(Vertex{ArcPoint(a, a.startDeg + sweep), 0, 0.0});
+    return out;
+  }
+  const int steps = std::max(1, static_cast<int>(std::ceil(std::fabs(sweep) / kMaxSampleStepDeg)));
+  for (int i = 0; i <= steps; ++i)
+    out.push_back(Vertex{ArcPoint(a, a.startDeg + sweep * i / steps), 0, 0.0});
+  return out;
+}
+
+}  // namespace hostapp

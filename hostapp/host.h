@@ -1,0 +1,183 @@
+// The project's own host: an in-memory drawing application that loads the
+// real libcleanup.so and answers every routine of the host interface, checking
+// each call against the host contract.
+//
+// Routines are plain C-callable functions reached through Dispatch, so one
+// Host is "current" at a time: the most recently constructed or activated one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "cleanup/host_abi.h"
+#include "hostapp/objects.h"
+
+namespace hostapp {
+
+// The dispatcher: the routine for a selector, or nullptr.
+void* Dispatch(int32_t selector);
+
+class Host {
+ public:
+  Host();
+  ~Host();
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
+
+  // Makes this host the one the routines answer for.
+  void Activate();
+
+  // ---- drawing ----
+  // Appended at the end of the object order; handles from 1, never reused.
+  ObjectHandle Add(const Object& o);
+  bool Alive(ObjectHandle h) const;
+  // Dead objects keep their last state and can still be read.
+  const Object& Get(ObjectHandle h) const;
+  Object& Edit(ObjectHandle h);
+  std::vector<ObjectHandle> Objects() const;  // live objects in order
+  size_t ObjectCount() const;
+  // Computed from geometry (given bounds for 3, 4, 10 and other codes);
+  // the empty rectangle when there is nothing to bound.
+  HostWorldRect BoundsOf(ObjectHandle h) const;
+  void Remove(ObjectHandle h);  // deletes like DeleteObject, without a log entry
+
+  // ---- classes ----
+  // Objects start in class 0; named classes get ids from 1, the same id for
+  // an existing name. A deleted name gets a fresh id when it is added again.
+  ClassId ClassNamed(const std::string& name);
+  std::optional<ClassId> FindClass(const std::string& name) const;
+  std::string ClassName(ClassId id) const;
+  bool ClassExists(ClassId id) const;
+
+  // ---- behaviour ----
+  struct Settings {
+    bool confirm = true;          // ConfirmCommand's answer
+    double worldScale = 1.0;      // ConvertToWorldLength multiplies by it
+    bool convertInPlace = true;   // false: conversions give a new handle in the old one's place
+    bool createLineFails = false, createPolylineFails = false, convertToPolylineFails = false,
+         convertToType5Fails = false, addClassFails = false, allocateFails = false;
+    uint8_t trueValue = 1;        // every boolean the host answers true is this byte
+    uint8_t newBlockFill = 0xA5;  // AllocateHandle fills new blocks with it
+    bool logCalls = true;         // keep the call log (benchmarks switch it off)
+    int16_t newPolylineType = 5;  // type code of CreatePolyline's objects
+  } settings;
+  void SetMissing(int32_t selector, bool missing = true);
+  void SetHook(int32_t selector, std::function<void()> hook);
+
+  // ---- plug-in ----
+  bool LoadPlugin(const std::string& path, std::string* error);
+  bool PluginLoaded() const { return main_ != nullptr; }
+  int32_t SendAction(int32_t action, int32_t message = 0);
+  int32_t CallMain(int32_t action, int32_t message, MemHandle* userData, CallbackPtr cbp);
+  MemHandle userData = nullptr;  // the host's variable that keeps the settings handle
+  CallbackPtr Cbp();             // address of the location holding Dispatch
+  uint8_t* SettingsBlock();      // *userData's block or nullptr
+  size_t BlockSize(MemHandle h) const;  // 0 for an unknown handle
+
+  // ---- logs ----
+  struct CallRecord {
+    int32_t selector;
+    std::string routine;
+    std::string args;
+  };
+  const std::vector<CallRecord>& Calls() const { return calls_; }
+  void ClearCalls() {
+    calls_.clear();
+    callNames_.clear();
+  }
+  // Routine names in order; a reference, so two calls name the same vector.
+  const std::vector<std::string>& CallNames() const { return callNames_; }
+  // "Routine(args)" of every logged call, in order.
+  std::vector<std::string> CallTexts() const;
+  uint64_t CallCount() const { return callCount_; }
+  const std::vector<std::string>& Violations() const { return violations_; }
+  void ClearViolations() { violations_.clear(); }
+  size_t LiveBlocks() const;
+  bool UpdatesOn() const { return updatesOn_; }
+  int16_t CommandMode() const { return commandMode_; }
+  HostWorldPt hostPoint{};  // what GetHostPoint answers; SetHostPoint stores here
+
+  // ---- for the dialog engine ----
+  void LogCall(int32_t selector, const char* routine, std::string args);
+  void ReportViolation(std::string what);
+  uint8_t True() const { return settings.trueValue; }
+
+  // Counting and hooks of one routine call; inline so the routines stay cheap.
+  void Enter(int32_t selector) {
+    ++callCount_;
+    if (hasHooks_) RunHook(selector);
+  }
+  bool Logging() const { return settings.logCalls; }
+  bool Missing(int32_t selector) const { return missing_[selector & (kSelectorRange - 1)] != 0; }
+
+  // Slots of the kSelectorRange selectors the dispatcher knows.
+  static constexpr int32_t kSelectorRange = 1024;
+
+ private:
+  friend struct Routines;
+
+  struct Slot {
+    Object obj;
+    bool alive = false;
+    ObjectHandle prev = 0, next = 0;  // a dead slot keeps next for traversals
+    ObjectHandle replacedBy = 0;      // the handle that took its place, if any
+    uint64_t serial = 0;              // creation order; replacements inherit it
+  };
+  struct Block {
+    char* ptr = nullptr;  // the handle points here
+    std::unique_ptr<char[]> data;
+    size_t size = 0;
+    bool live = false;
+  };
+
+  void RunHook(int32_t selector);
+  ObjectHandle NewSlot(const Object& o, uint64_t serial);
+  void LinkBefore(ObjectHandle h, ObjectHandle before);  // 0: at the end
+  void Unlink(ObjectHandle h);
+  void Kill(ObjectHandle h);
+  ObjectHandle LiveFrom(ObjectHandle h) const;  // first live object at or after h
+  ObjectHandle Replace(ObjectHandle old);      // new handle in old's place
+  ObjectHandle InsertNew(const Object& o);     // before the visited object, or at the end
+
+  std::vector<Slot> slots_;  // index = handle; slot 0 unused
+  ObjectHandle head_ = 0, tail_ = 0;
+  size_t liveCount_ = 0;
+  uint64_t nextSerial_ = 1;
+  std::vector<ObjectHandle> visiting_;  // visited object of each running traversal
+
+  std::unordered_map<std::string, ClassId> classIds_;
+  std::vector<std::string> classNames_;  // index = id; "" when deleted
+  std::vector<uint8_t> classLive_;
+
+  std::unordered_map<MemHandle, std::unique_ptr<Block>> blocks_;
+  size_t liveBlocks_ = 0;
+
+  std::vector<uint8_t> missing_;
+  std::vector<std::function<void()>> hooks_;
+  bool hasHooks_ = false;
+
+  std::vector<CallRecord> calls_;
+  std::vector<std::string> callNames_;
+  uint64_t callCount_ = 0;
+  std::vector<std::string> violations_;
+  bool updatesOn_ = true;
+  int16_t commandMode_ = -1;
+
+  void* library_ = nullptr;
+  PluginMainFn main_ = nullptr;
+  HostDispatcher dispatcher_ = &Dispatch;
+  Host* previous_ = nullptr;
+};
+
+Host* CurrentHost();
+
+// Text of the host's string lists (11000, 11001, 11003); nullptr when unknown.
+const char* ResourceText(int16_t listId, int16_t index);
+
+}  // namespace hostapp
