@@ -1,6 +1,136 @@
 #include "dialog/options_dialog.h"
 
-// Stand-in until the dialog is built: accepts the options as they stand.
-HostBool RunOptionsDialog(CallbackPtr, uint8_t*) { return 1; }
+#include <cstring>
 
-void OptionsDialogHandler(DialogId, int32_t*, int32_t*, void*) {}
+#include "entry/settings.h"
+#include "host/host_calls.h"
+
+namespace {
+
+constexpr HostBool kGetTextFlag = 1;
+constexpr HostBool kDialogFlag = 1;
+constexpr int32_t kEditKind = 1;
+constexpr int16_t kLabelWidth = 18;
+constexpr int16_t kFieldWidth = 16;
+constexpr int16_t kSubOptionIndent = 4;  // item 10 hangs under item 9
+
+// The plug-in never reads a text, but it hands every buffer on to the host:
+// start each fetch from an empty text (a missing GetResourceString leaves
+// the buffer as it was) and make sure the host never reads past the end.
+void FetchText(CallbackPtr cbp, int16_t listId, int16_t index, char (&buffer)[kHostTextBufferSize]) {
+  buffer[0] = '\0';
+  GetResourceString(cbp, listId, index, buffer, kGetTextFlag);
+  buffer[kHostTextBufferSize - 1] = '\0';
+}
+
+size_t FlagOfCheckBox(int32_t item) { return static_cast<size_t>(item - kItemFirstCheckBox); }
+
+// The new state of a check box, stored as 0 or 1.
+uint8_t CheckedFrom(const int32_t* data) { return *data != 0 ? 1 : 0; }
+
+void ReadToleranceField(DialogId dialog, int32_t item, CommandOptions& options) {
+  double value = 0.0;
+  if (GetEditReal(gCBP, dialog, item, static_cast<int16_t>(kEditKind), &value)) {
+    if (item == kItemTolerance1) SetTolerance1(options, value);
+    else SetTolerance2(options, value);
+    EnableItem(gCBP, dialog, kItemAccept, 1);
+  } else {
+    // The copy keeps the field's last valid value; accept waits for a valid one.
+    EnableItem(gCBP, dialog, kItemAccept, 0);
+  }
+}
+
+void SetUpItems(DialogId dialog, const CommandOptions& options) {
+  for (size_t n = 0; n < kOptionFlagCount; ++n)
+    SetBooleanItem(gCBP, dialog, kItemFirstCheckBox + static_cast<int32_t>(n), options.bytes[n]);
+  if (!OptionFlag(options, FlagOfCheckBox(kItemSizeCheckBox)))
+    EnableItem(gCBP, dialog, kItemTolerance2, 0);
+  if (!OptionFlag(options, FlagOfCheckBox(kItemJoinCheckBox)))
+    EnableItem(gCBP, dialog, kItemJoinArcsCheckBox, 0);
+}
+
+}  // namespace
+
+HostBool RunOptionsDialog(CallbackPtr cbp, uint8_t* options) {
+  if (options == nullptr) return 0;
+
+  char title[kHostTextBufferSize];
+  char acceptLabel[kHostTextBufferSize];
+  char cancelLabel[kHostTextBufferSize];
+  FetchText(cbp, kDialogTextList, kDialogTitleIndex, title);
+  FetchText(cbp, kDialogTextList, kItemAccept, acceptLabel);
+  FetchText(cbp, kDialogTextList, kItemCancel, cancelLabel);
+  const DialogId dialog = CreateLayoutDialog(cbp, title, kDialogFlag, acceptLabel, cancelLabel);
+
+  // From here on one buffer serves every text; the host copies each one.
+  char (&text)[kHostTextBufferSize] = title;
+  for (int32_t item = kItemFirstCheckBox; item <= kItemLastCheckBox; ++item) {
+    FetchText(cbp, kDialogTextList, static_cast<int16_t>(item), text);
+    CreateCheckBox(cbp, dialog, item, text);
+  }
+  FetchText(cbp, kDialogTextList, static_cast<int16_t>(kItemToleranceLabel), text);
+  CreateStaticText(cbp, dialog, kItemToleranceLabel, text, kLabelWidth);
+
+  CommandOptions initial;
+  std::memcpy(initial.bytes, options, sizeof initial.bytes);
+  CreateEditReal(cbp, dialog, kItemTolerance1, kEditKind, Tolerance1(initial), kFieldWidth);
+  CreateEditReal(cbp, dialog, kItemTolerance2, kEditKind, Tolerance2(initial), kFieldWidth);
+
+  for (int32_t item = 0; item < kItemCount; ++item) {
+    FetchText(cbp, kDialogHelpList, static_cast<int16_t>(item + 1), text);
+    SetItemHelpText(cbp, dialog, item, text);
+  }
+
+  // Placement results are advisory; VerifyLayout has the last word.
+  SetFirstLayoutItem(cbp, dialog, 3);
+  PlaceItemBelow(cbp, dialog, 3, 4, 0, 0);
+  PlaceItemRight(cbp, dialog, 4, 14, 0, 0);
+  PlaceItemBelow(cbp, dialog, 4, 5, 0, 0);
+  PlaceItemBelow(cbp, dialog, 5, 6, 0, 0);
+  PlaceItemBelow(cbp, dialog, 6, 7, 0, 0);
+  PlaceItemBelow(cbp, dialog, 7, 8, 0, 0);
+  PlaceItemBelow(cbp, dialog, 8, 9, 0, 0);
+  PlaceItemBelow(cbp, dialog, 9, 10, kSubOptionIndent, 0);
+  PlaceItemBelow(cbp, dialog, 10, 11, -kSubOptionIndent, 0);
+  PlaceItemBelow(cbp, dialog, 11, 12, kSubOptionIndent, 0);
+  PlaceItemRight(cbp, dialog, 12, 13, 0, 0);
+
+  if (!VerifyLayout(cbp, dialog)) return 0;
+
+  CommandOptions copy = initial;
+  const int32_t closedBy = RunLayoutDialog(cbp, dialog, OptionsDialogHandler, &copy);
+  if (closedBy != kItemAccept) return 0;
+  std::memcpy(options, copy.bytes, sizeof copy.bytes);
+  return 1;
+}
+
+void OptionsDialogHandler(DialogId dialog, int32_t* itemHit, int32_t* data, void* userData) {
+  if (itemHit == nullptr || userData == nullptr) return;
+  CommandOptions& options = *static_cast<CommandOptions*>(userData);
+  const int32_t item = *itemHit;
+
+  switch (item) {
+    case kDialogSetupEvent:
+      SetUpItems(dialog, options);
+      break;
+    case 3: case 5: case 6: case 7: case 8: case 10: case 11:
+      if (data == nullptr) return;  // a check-box event without its new state
+      options.bytes[FlagOfCheckBox(item)] = CheckedFrom(data);
+      break;
+    case kItemSizeCheckBox:
+    case kItemJoinCheckBox: {
+      if (data == nullptr) return;
+      const uint8_t on = CheckedFrom(data);
+      options.bytes[FlagOfCheckBox(item)] = on;
+      EnableItem(gCBP, dialog,
+                 item == kItemSizeCheckBox ? kItemTolerance2 : kItemJoinArcsCheckBox, on);
+      break;
+    }
+    case kItemTolerance1:
+    case kItemTolerance2:
+      ReadToleranceField(dialog, item, options);
+      break;
+    default:
+      break;  // buttons, the label and unknown ids change nothing
+  }
+}
