@@ -1,0 +1,77 @@
+// DXF drawings onto the host's objects and back.
+//
+// Entities of the ENTITIES section that the host models become host objects;
+// everything else (other sections, tables, blocks, entities in paper space or
+// of kinds the host does not model) stays as tags and is written back byte for
+// byte. Attributes::group of every mapped object holds the index (+1) of the
+// entity whose common properties it carries, so an object a pass creates in
+// place of another inherits its layer, colour, linetype and lineweight.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dxf_tags.h"
+#include "hostapp/host.h"
+
+namespace drawclean {
+
+// Common properties of one entity, as read from its tags.
+struct DxfProperties {
+  std::string layer = "0";         // 8
+  std::string linetype;            // 6, "" when absent (BYLAYER)
+  int16_t colour = 256;            // 62, 256 = BYLAYER
+  int16_t lineweight = -1;         // 370, -1 = BYLAYER
+  int32_t trueColour = -1;         // 420, -1 when absent
+  bool invisible = false;          // 60
+};
+
+struct DxfEntityRecord {
+  DxfEntity span;          // tag range in the file
+  std::string kind;        // entity name (LINE, ARC, ...)
+  DxfProperties props;
+  ObjectHandle handle = 0; // the host object made from it; 0 = passed through
+  hostapp::Object loaded;  // the object as it went into the host
+  int ellipseQuarter = 0;  // ELLIPSE: major axis direction in quarter turns
+  std::string entityHandle;  // group 5, "" when absent
+};
+
+struct DxfDrawing {
+  DxfFile file;
+  std::optional<DxfSection> entities;
+  std::vector<DxfEntityRecord> records;
+  std::vector<std::string> linetypes{""};  // index kept in attribute record bytes 2-3
+  bool usesHandles = false;
+  bool subclassMarkers = false;
+  bool r12 = false;                 // $ACADVER AC1009 or older: no LWPOLYLINE
+  unsigned long long handseed = 0;  // next free handle
+  std::optional<size_t> handseedTag;
+};
+
+// Reads the text into the drawing and adds its mapped entities to the host
+// in file order. False with a one-line reason on malformed input.
+bool LoadDxf(std::string text, hostapp::Host& host, DxfDrawing& drawing, std::string* error);
+
+struct DxfWriteStats {
+  size_t unchanged = 0, changed = 0, created = 0, removed = 0, skipped = 0;
+};
+
+// The drawing as the host now holds it: unchanged entities byte for byte,
+// changed ones with their new geometry, new ones with fresh handles.
+// `markerClass` names the plug-in's marker class, which never reaches the file.
+std::string SaveDxf(DxfDrawing& drawing, const hostapp::Host& host,
+                    const std::string& markerClass, DxfWriteStats* stats = nullptr);
+
+// Bulges to arc vertices and back, for flat vertex lists.
+struct BulgeVertex {
+  double x = 0, y = 0, bulge = 0;
+};
+std::vector<hostapp::Vertex> VerticesFromBulges(const std::vector<BulgeVertex>& in, bool closed);
+std::vector<BulgeVertex> BulgesFromVertices(const std::vector<hostapp::Vertex>& in, bool closed);
+
+// Same type, class, attributes and geometry (bit for bit).
+bool SameObject(const hostapp::Object& a, const hostapp::Object& b);
+
+}  // namespace drawclean
