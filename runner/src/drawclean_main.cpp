@@ -1,0 +1,216 @@
+// drawclean: cleans a drawing file (DXF or the native JSON form) with the
+// clean-up plug-in, driven through the project's own host.
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+
+#include <CLI/CLI.hpp>
+
+#include "dxf_map.h"
+#include "file_io.h"
+#include "json_form.h"
+#include "report.h"
+#include "run.h"
+#include "svg.h"
+
+namespace {
+
+using namespace drawclean;
+
+constexpr int kExitOk = 0;
+constexpr int kExitRunFailed = 1;
+constexpr int kExitBadInput = 2;
+
+int BadInput(const std::string& what) {
+  std::fprintf(stderr, "drawclean: %s\n", what.c_str());
+  return kExitBadInput;
+}
+
+bool IsJsonPath(const std::string& p) { return std::filesystem::path(p).extension() == ".json"; }
+
+bool LooksLikeJson(const std::string& text) {
+  for (char c : text) {
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
+    return c == '{';
+  }
+  return false;
+}
+
+std::string DefaultOutput(const std::string& input) {
+  std::filesystem::path p(input);
+  return (p.parent_path() / (p.stem().string() + ".clean" + p.extension().string())).string();
+}
+
+DrawingSnapshot Snapshot(const hostapp::Host& host, const std::string& marker) {
+  DrawingSnapshot s;
+  const auto markerId = host.FindClass(marker);
+  for (ObjectHandle h : host.Objects())
+    if (!markerId || host.Get(h).cls != *markerId) s.emplace_back(h, host.Get(h));
+  return s;
+}
+
+// A blank DXF into which a drawing from elsewhere is written as new entities.
+const char* const kEmptyDxf =
+    "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1009\n  0\nENDSEC\n"
+    "  0\nSECTION\n  2\nENTITIES\n  0\nENDSEC\n  0\nEOF\n";
+
+struct PassOption {
+  const char* name;
+  const char* help;
+};
+// Option flags 0..8 in record order.
+constexpr PassOption kPassOptions[kOptionCount] = {
+    {"flatten-3d", "flatten 3D polylines into lines and polylines"},
+    {"degenerate", "remove objects no larger than the size tolerance (default on)"},
+    {"point-markers", "remove point markers (POINT entities)"},
+    {"duplicates", "remove duplicate objects, keeping the later copy"},
+    {"merge-overlaps", "merge overlapping collinear lines and arcs of one circle"},
+    {"vertex-cleanup", "tidy polylines: close, drop collinear corners (default on)"},
+    {"join", "join lines and open polylines that meet end to end"},
+    {"join-arcs", "with --join: join arcs too"},
+    {"reduce-vertices", "thin out nearly straight runs within the point tolerance"},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"drawclean " DRAWCLEAN_VERSION
+               " - clean up a drawing (ASCII DXF or drawclean JSON) with the clean-up plug-in"};
+  app.set_version_flag("--version", std::string("drawclean ") + DRAWCLEAN_VERSION);
+  app.footer(
+      "Passes run in a fixed order; each --NAME switches one on, --no-NAME off, the rest keep the\n"
+      "plug-in's defaults. The options are set by driving the plug-in's own dialog.\n\n"
+      "Examples:\n"
+      "  drawclean --all plan.dxf -o plan.clean.dxf --svg plan.svg\n"
+      "  drawclean --duplicates --join --point-tolerance 0.5 plan.json --report report.json\n"
+      "  drawclean --all --dry-run plan.dxf      # report only, write no drawing\n"
+      "  drawclean --show-dialog --join --dry-run plan.dxf\n\n"
+      "Exit status: 0 done, 1 the plug-in could not run, 2 bad input or options.");
+
+  std::string input, output, reportPath, svgPath, pluginPath = DRAWCLEAN_DEFAULT_PLUGIN;
+  std::array<std::optional<bool>, kOptionCount> flags{};
+  bool all = false, dryRun = false, quiet = false, inPlace = false, showDialog = false, convertInPlace = true;
+  std::optional<double> pointTol, sizeTol;
+
+  app.add_option("input", input, "drawing to clean (.dxf or .json)")->required();
+  app.add_option("-o,--output", output, "cleaned drawing (default: INPUT.clean.EXT; format by extension)");
+  app.add_flag("-a,--all", all, "switch every pass on (and arcs in --join)");
+  for (size_t n = 0; n < kOptionCount; ++n) {
+    const std::string on = std::string("--") + kPassOptions[n].name;
+    app.add_flag_callback(on, [&flags, n] { flags[n] = true; }, kPassOptions[n].help)->group("Passes");
+    app.add_flag_callback("--no-" + std::string(kPassOptions[n].name), [&flags, n] { flags[n] = false; },
+                          "")->group("Passes");
+  }
+  auto tolerance = [](const std::string& s) -> std::string {
+    try {
+      size_t used = 0;
+      const double v = std::stod(s, &used);
+      if (used != s.size() || !std::isfinite(v) || v < 0) throw std::invalid_argument("");
+      return "";
+    } catch (...) {
+      return "'" + s + "' is not a finite number >= 0";
+    }
+  };
+  app.add_option("-t,--point-tolerance", pointTol, "point tolerance (default 0.01)")
+      ->check(CLI::Validator(tolerance, "NUMBER>=0"));
+  app.add_option("-s,--size-tolerance", sizeTol, "size tolerance of degenerate removal (default 0.0001)")
+      ->check(CLI::Validator(tolerance, "NUMBER>=0"));
+  app.add_option("--report", reportPath, "also write the report as JSON to this file");
+  app.add_option("--svg", svgPath, "write a before/after picture to this SVG file");
+  app.add_flag("-n,--dry-run", dryRun, "run and report, but write no drawing");
+  app.add_flag("-q,--quiet", quiet, "print no report");
+  app.add_flag("--in-place", inPlace, "allow the output to replace the input file");
+  app.add_flag("--convert-in-place,!--no-convert-in-place", convertInPlace,
+               "host keeps an object's handle when converting it (default) or gives a new one");
+  app.add_flag("--show-dialog", showDialog, "print the options dialog as the host showed it");
+  app.add_option("--plugin", pluginPath, "the plug-in library to load");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    std::string what = e.what();
+    return BadInput(what + " (see --help)");
+  }
+
+  if (all)
+    for (auto& f : flags)
+      if (!f) f = true;
+  if (output.empty()) output = inPlace ? input : DefaultOutput(input);
+  if (!dryRun && SameFile(input, output) && !inPlace)
+    return BadInput(output + ": output would overwrite the input; give --in-place to allow it");
+
+  std::string text, error;
+  if (!ReadFile(input, text, &error)) return BadInput(input + ": " + error);
+  const bool inJson = IsJsonPath(input) || LooksLikeJson(text);
+  const bool outJson = IsJsonPath(output);
+
+  hostapp::Host host;
+  DxfDrawing dxf;
+  std::vector<std::string> classes;
+  if (inJson) {
+    if (!LoadJsonDrawing(text, host, classes, &error)) return BadInput(input + ": " + error);
+  } else {
+    if (!LoadDxf(std::move(text), host, dxf, &error)) return BadInput(input + ": " + error);
+    for (const auto& r : dxf.records)
+      if (r.handle && std::find(classes.begin(), classes.end(), r.props.layer) == classes.end())
+        classes.push_back(r.props.layer);
+  }
+  const std::string marker = MarkerClassName();
+  const DrawingSnapshot before = Snapshot(host, marker);
+
+  RunOptions options;
+  options.flags = flags;
+  options.pointTolerance = pointTol;
+  options.sizeTolerance = sizeTol;
+  options.convertInPlace = convertInPlace;
+  options.progress = !quiet && ::isatty(STDERR_FILENO);
+  options.keepDialog = showDialog;
+  RunResult r = RunPlugin(host, pluginPath, options);
+  if (!r.loaded) {
+    std::fprintf(stderr, "drawclean: cannot load the plug-in %s: %s\n", pluginPath.c_str(), r.error.c_str());
+    return kExitRunFailed;
+  }
+  if (showDialog) std::printf("%s\n", r.dialogText.c_str());
+  for (const std::string& e : r.ignoredDialogEvents)
+    std::fprintf(stderr, "drawclean: warning: dialog refused %s\n", e.c_str());
+  if (r.result != 0) {
+    std::fprintf(stderr, "drawclean: the plug-in stopped before cleaning (result %d)\n", r.result);
+    return kExitRunFailed;
+  }
+
+  ReportContext ctx;
+  ctx.input = input;
+  ctx.output = dryRun ? "" : output;
+  ctx.format = outJson ? "json" : "dxf";
+  std::string out;
+  if (outJson) {
+    out = SaveJsonDrawing(host, classes, marker);
+  } else {
+    ctx.dxf = true;
+    if (inJson) {
+      std::string ignored;
+      LoadDxf(kEmptyDxf, host, dxf, &ignored);  // adds nothing: the blank has no entities
+    }
+    out = SaveDxf(dxf, host, marker, &ctx.file);
+    if (ctx.file.skipped)
+      std::fprintf(stderr, "drawclean: warning: %zu objects have no DXF form and were left out\n", ctx.file.skipped);
+  }
+  if (!dryRun && !WriteFileAtomically(output, out, &error))
+    return BadInput(output + ": cannot write: " + error);
+  if (!svgPath.empty() &&
+      !WriteFileAtomically(svgPath, BeforeAfterSvg(before, Snapshot(host, marker), input), &error))
+    return BadInput(svgPath + ": cannot write: " + error);
+  if (!reportPath.empty() && !WriteFileAtomically(reportPath, ReportJson(r, ctx), &error))
+    return BadInput(reportPath + ": cannot write: " + error);
+  if (!quiet) std::fputs(ReportText(r, ctx).c_str(), stdout);
+  for (const std::string& v : r.violations)
+    if (quiet) std::fprintf(stderr, "drawclean: warning: host contract violation: %s\n", v.c_str());
+  return kExitOk;
+}

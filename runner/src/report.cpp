@@ -1,0 +1,107 @@
+#include "report.h"
+
+#include <cstdio>
+#include <set>
+
+#include <nlohmann/json.hpp>
+
+namespace drawclean {
+namespace {
+
+std::string TypeName(int t) {
+  switch (t) {
+    case 2: return "line";
+    case 5: return "polyline";
+    case 21: return "polyline with arcs";
+    case 25: return "3D polyline";
+    case 6: return "arc";
+    case 9: return "3D point";
+    case 15: return "3D face";
+    case 17: return "point";
+    default: return "type " + std::to_string(t);
+  }
+}
+
+size_t Total(const std::map<int, size_t>& m) {
+  size_t n = 0;
+  for (auto& [t, c] : m) n += c;
+  return n;
+}
+
+}  // namespace
+
+std::string ReportText(const RunResult& r, const ReportContext& c) {
+  std::string out;
+  char line[256];
+  out += "drawclean: " + c.input + (c.output.empty() ? " (dry run)" : " -> " + c.output) + "\n";
+  out += "passes:";
+  bool any = false;
+  for (size_t n = 0; n < kOptionCount; ++n)
+    if (r.flagsUsed[n] && n != 7) out += std::string(any ? ", " : " ") + PassName(n), any = true;
+  if (r.flagsUsed[7] && r.flagsUsed[6]) out += " (with arcs)";
+  if (!any) out += " none";
+  std::snprintf(line, sizeof line, "\ntolerances: point %.17g, size %.17g\n\n", r.pointTolerance, r.sizeTolerance);
+  out += line;
+  std::snprintf(line, sizeof line, "%-22s %8s %8s\n", "objects", "before", "after");
+  out += line;
+  std::set<int> types;
+  for (auto& [t, n] : r.before) types.insert(t);
+  for (auto& [t, n] : r.after) types.insert(t);
+  for (int t : types) {
+    auto b = r.before.find(t), a = r.after.find(t);
+    std::snprintf(line, sizeof line, "%-22s %8zu %8zu\n", (TypeName(t) + " (" + std::to_string(t) + ")").c_str(),
+                  b == r.before.end() ? 0 : b->second, a == r.after.end() ? 0 : a->second);
+    out += line;
+  }
+  std::snprintf(line, sizeof line, "%-22s %8zu %8zu\n\n", "total", Total(r.before), Total(r.after));
+  out += line;
+  std::snprintf(line, sizeof line, "%-22s %8s %8s %8s %10s\n", "pass", "deleted", "created", "changed", "seconds");
+  out += line;
+  for (const PassStats& p : r.passes) {
+    std::snprintf(line, sizeof line, "%-22s %8zu %8zu %8zu %10.4f\n", p.name.c_str(), p.deleted, p.created,
+                  p.changed, p.seconds);
+    out += line;
+  }
+  if (c.dxf && !c.output.empty()) {
+    std::snprintf(line, sizeof line,
+                  "\nDXF entities: %zu unchanged, %zu changed, %zu new, %zu removed, %zu not writable\n",
+                  c.file.unchanged, c.file.changed, c.file.created, c.file.removed, c.file.skipped);
+    out += line;
+  }
+  for (const std::string& v : r.violations) out += "host contract violation: " + v + "\n";
+  return out;
+}
+
+std::string ReportJson(const RunResult& r, const ReportContext& c) {
+  using nlohmann::json;
+  json j;
+  j["input"] = c.input;
+  j["output"] = c.output.empty() ? json(nullptr) : json(c.output);
+  j["format"] = c.format;
+  j["result"] = r.result;
+  json flags = json::array();
+  for (bool f : r.flagsUsed) flags.push_back(f);
+  j["options"] = {{"flags", flags}, {"pointTolerance", r.pointTolerance}, {"sizeTolerance", r.sizeTolerance}};
+  auto counts = [](const std::map<int, size_t>& m) {
+    json o = json::object();
+    for (auto& [t, n] : m) o[std::to_string(t)] = n;
+    return o;
+  };
+  j["objectsBefore"] = counts(r.before);
+  j["objectsAfter"] = counts(r.after);
+  j["totalBefore"] = Total(r.before);
+  j["totalAfter"] = Total(r.after);
+  json passes = json::array();
+  for (const PassStats& p : r.passes)
+    passes.push_back({{"name", p.name}, {"flag", p.flag}, {"deleted", p.deleted}, {"created", p.created},
+                      {"changed", p.changed}, {"seconds", p.seconds}});
+  j["passes"] = passes;
+  if (c.dxf && !c.output.empty())
+    j["dxfEntities"] = {{"unchanged", c.file.unchanged}, {"changed", c.file.changed}, {"created", c.file.created},
+                        {"removed", c.file.removed}, {"notWritable", c.file.skipped}};
+  j["violations"] = r.violations;
+  j["seconds"] = r.seconds;
+  return j.dump(2) + "\n";
+}
+
+}  // namespace drawclean

@@ -1,0 +1,213 @@
+#include "run.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <unordered_map>
+
+#include "hostapp/dialog_engine.h"
+
+namespace drawclean {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int32_t kFirstFlagItem = 3;  // check box of option flag n is item 3 + n
+constexpr int32_t kPointToleranceItem = 13;
+constexpr int32_t kSizeToleranceItem = 14;
+constexpr size_t kTolerance1Offset = 10, kTolerance2Offset = 18;
+constexpr int16_t kMarkerListId = 11003, kMarkerIndex = 11;
+// Progress is worth a line only when a pass takes visible time.
+constexpr size_t kProgressMinObjects = 2000;
+constexpr size_t kProgressEvery = 500;
+
+// Snapshot of the live drawing between passes.
+using Snapshot = std::unordered_map<ObjectHandle, hostapp::Object>;
+
+// Objects in the marker class are gone as far as the user is concerned: they
+// count as deleted by the pass that marked them, not by the final sweep.
+Snapshot Take(const hostapp::Host& host, const std::string& marker) {
+  const auto markerId = host.FindClass(marker);
+  Snapshot s;
+  for (ObjectHandle h : host.Objects()) {
+    const hostapp::Object& o = host.Get(h);
+    if (markerId && o.cls == *markerId) continue;
+    s.emplace(h, o);
+  }
+  return s;
+}
+
+bool SameBits(const void* a, const void* b, size_t n) { return std::memcmp(a, b, n) == 0; }
+
+bool Same(const hostapp::Object& a, const hostapp::Object& b) {
+  if (a.type != b.type || a.cls != b.cls || a.closed != b.closed ||
+      a.vertices.size() != b.vertices.size() || a.vertices3d.size() != b.vertices3d.size())
+    return false;
+  const auto& x = a.attr;
+  const auto& y = b.attr;
+  if (x.wordA != y.wordA || x.wordB != y.wordB || x.longAttr != y.longAttr || x.longB != y.longB ||
+      x.longC != y.longC || x.group != y.group || !SameBits(x.record, y.record, 4) ||
+      !SameBits(x.flags, y.flags, 6))
+    return false;
+  for (size_t i = 0; i < a.vertices.size(); ++i)
+    if (!SameBits(&a.vertices[i].p, &b.vertices[i].p, sizeof(HostWorldPt)) ||
+        a.vertices[i].type != b.vertices[i].type ||
+        !SameBits(&a.vertices[i].radius, &b.vertices[i].radius, sizeof(double)))
+      return false;
+  if (!a.vertices3d.empty() &&
+      !SameBits(a.vertices3d.data(), b.vertices3d.data(), a.vertices3d.size() * sizeof(HostWorldPt3D)))
+    return false;
+  return SameBits(&a.first, &b.first, sizeof a.first) && SameBits(&a.second, &b.second, sizeof a.second) &&
+         SameBits(&a.startDeg, &b.startDeg, sizeof(double)) && SameBits(&a.sweepDeg, &b.sweepDeg, sizeof(double)) &&
+         SameBits(&a.center, &b.center, sizeof a.center) && SameBits(&a.hRadius, &b.hRadius, sizeof(double)) &&
+         SameBits(&a.vRadius, &b.vRadius, sizeof(double)) && SameBits(&a.point, &b.point, sizeof a.point) &&
+         SameBits(&a.point3d, &b.point3d, sizeof a.point3d) &&
+         SameBits(a.points3d, b.points3d, sizeof a.points3d) && SameBits(&a.bounds, &b.bounds, sizeof a.bounds);
+}
+
+void Diff(const Snapshot& was, const Snapshot& now, PassStats& p) {
+  for (const auto& [h, o] : was) {
+    auto it = now.find(h);
+    if (it == now.end()) ++p.deleted;
+    else if (!Same(o, it->second)) ++p.changed;
+  }
+  for (const auto& [h, o] : now)
+    if (!was.count(h)) ++p.created;
+}
+
+// Progress: the runner stands between the plug-in and the host's traversal
+// so it can count visited objects without the host knowing.
+struct Progress {
+  hostapp::Host* host = nullptr;
+  TraversalCallback inner = nullptr;
+  const char* name = "";
+  size_t visited = 0, total = 0;
+};
+Progress gProgress;
+
+void CountingCallback(ObjectHandle o, CallbackPtr cbp) {
+  Progress& p = gProgress;
+  ++p.visited;
+  if (p.total >= kProgressMinObjects && p.visited % kProgressEvery == 0)
+    std::fprintf(stderr, "\r%-20s %zu of %zu objects", p.name, p.visited, p.total);
+  p.inner(o, cbp);
+}
+
+void CountingForEach(int16_t code, TraversalCallback callback, int32_t env, CallbackPtr cbp) {
+  auto real = reinterpret_cast<ForEachObjectFn>(hostapp::Dispatch(kSelForEachObject));
+  if (real == nullptr) return;
+  Progress saved = gProgress;
+  gProgress.inner = callback;
+  gProgress.visited = 0;
+  gProgress.total = gProgress.host ? gProgress.host->ObjectCount() : 0;
+  real(code, &CountingCallback, env, cbp);
+  if (gProgress.total >= kProgressMinObjects) std::fprintf(stderr, "\r%-50s\r", "");
+  gProgress.inner = saved.inner;
+}
+
+void* ProgressDispatch(int32_t selector) {
+  if (selector == kSelForEachObject) return reinterpret_cast<void*>(&CountingForEach);
+  return hostapp::Dispatch(selector);
+}
+
+}  // namespace
+
+const char* PassName(size_t flag) {
+  static const char* const kNames[kOptionCount] = {
+      "flatten 3D",        "degenerate objects", "point markers",
+      "duplicates",        "overlaps",           "vertex clean-up",
+      "join",              "",                   "vertex reduction"};
+  return flag < kOptionCount ? kNames[flag] : "";
+}
+
+std::map<int, size_t> CountByType(const hostapp::Host& host) {
+  std::map<int, size_t> m;
+  for (ObjectHandle h : host.Objects()) ++m[host.Get(h).type];
+  return m;
+}
+
+std::string MarkerClassName() {
+  const char* t = hostapp::ResourceText(kMarkerListId, kMarkerIndex);
+  return t ? t : "";
+}
+
+RunResult RunPlugin(hostapp::Host& host, const std::string& pluginPath, const RunOptions& options) {
+  RunResult r;
+  const auto start = Clock::now();
+  host.Activate();
+  host.settings.convertInPlace = options.convertInPlace;
+  host.settings.logCalls = false;  // a real drawing makes millions of calls
+  r.before = CountByType(host);
+  if (!host.LoadPlugin(pluginPath, &r.error)) return r;
+  r.loaded = true;
+  host.SendAction(kActionSetUp);
+  const uint8_t* record = host.SettingsBlock();
+
+  // The dialog opens with the record's options: click only the boxes whose
+  // state must change, in item order, so a box that enables another comes first.
+  hostapp::DialogScript script;
+  for (size_t n = 0; n < kOptionCount; ++n) {
+    const bool now = record && record[n] != 0;
+    if (options.flags[n] && *options.flags[n] != now)
+      script.events.push_back(hostapp::Click(kFirstFlagItem + int32_t(n), *options.flags[n]));
+  }
+  if (options.pointTolerance)
+    script.events.push_back(hostapp::TypeText(kPointToleranceItem, hostapp::FieldTextOf(*options.pointTolerance)));
+  if (options.sizeTolerance)
+    script.events.push_back(hostapp::TypeText(kSizeToleranceItem, hostapp::FieldTextOf(*options.sizeTolerance)));
+  script.closeWith = kDialogItemAccept;
+  hostapp::QueueDialogScript(script);
+
+  // Pass boundaries: each traversal starts a pass, the last one is the sweep.
+  std::vector<Snapshot> marks;
+  std::vector<Clock::time_point> times;
+  const std::string marker = MarkerClassName();
+  host.SetHook(kSelForEachObject, [&] {
+    marks.push_back(Take(host, marker));
+    times.push_back(Clock::now());
+  });
+  host.SetHook(kSelFinishObjectChanges, [&] {
+    marks.push_back(Take(host, marker));
+    times.push_back(Clock::now());
+  });
+
+  if (options.progress) {
+    gProgress = Progress{&host};
+    *host.Cbp() = &ProgressDispatch;
+  }
+  r.result = host.SendAction(kActionRun);
+  *host.Cbp() = &hostapp::Dispatch;
+  host.SetHook(kSelForEachObject, nullptr);
+  host.SetHook(kSelFinishObjectChanges, nullptr);
+
+  if (const hostapp::DialogRecord* d = hostapp::LastDialog()) {
+    r.ignoredDialogEvents = d->ignoredEvents;
+    if (options.keepDialog) r.dialogText = hostapp::RenderDialog(*d);
+  }
+  record = host.SettingsBlock();
+  if (record) {
+    for (size_t n = 0; n < kOptionCount; ++n) r.flagsUsed[n] = record[n] != 0;
+    std::memcpy(&r.pointTolerance, record + kTolerance1Offset, sizeof(double));
+    std::memcpy(&r.sizeTolerance, record + kTolerance2Offset, sizeof(double));
+  }
+  // Traversals in driver order: the enabled passes, then the final sweep.
+  std::vector<int> passFlags;
+  for (size_t n = 0; n < kOptionCount; ++n)
+    if (n != 7 && r.flagsUsed[n]) passFlags.push_back(int(n));
+  for (size_t i = 0; i + 1 < marks.size(); ++i) {
+    PassStats p;
+    p.flag = i < passFlags.size() ? passFlags[i] : -1;
+    p.name = p.flag >= 0 ? PassName(size_t(p.flag)) : "final sweep";
+    Diff(marks[i], marks[i + 1], p);
+    if (p.flag < 0 && p.deleted + p.created + p.changed == 0) continue;
+    p.seconds = std::chrono::duration<double>(times[i + 1] - times[i]).count();
+    r.passes.push_back(p);
+  }
+  host.SendAction(kActionTearDown);
+  r.after = CountByType(host);
+  r.violations = host.Violations();
+  r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  return r;
+}
+
+}  // namespace drawclean
