@@ -104,6 +104,8 @@ HostBool RunOptionsDialog(CallbackPtr cbp, uint8_t* options) {
   return 1;
 }
 
+// Events arrive from inside RunLayoutDialog, within the entry point's call,
+// so gCBP is the callback pointer to answer them with.
 void OptionsDialogHandler(DialogId dialog, int32_t* itemHit, int32_t* data, void* userData) {
   if (itemHit == nullptr || userData == nullptr) return;
   CommandOptions& options = *static_cast<CommandOptions*>(userData);
