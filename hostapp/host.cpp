@@ -12,11 +12,13 @@
 
 namespace hostapp {
 
-namespace {
-Host* gCurrent = nullptr;
-}  // namespace
+namespace detail {
+Host* gCurrentHost = nullptr;
+}  // namespace detail
 
-Host* CurrentHost() { return gCurrent; }
+namespace {
+Host*& gCurrent = detail::gCurrentHost;
+}  // namespace
 
 Host::Host()
     : slots_(1),
@@ -111,7 +113,6 @@ ObjectHandle Host::Add(const Object& o) {
   return h;
 }
 
-bool Host::Alive(ObjectHandle h) const { return h != 0 && h < slots_.size() && slots_[h].alive; }
 
 const Object& Host::Get(ObjectHandle h) const {
   static const Object kNone{};

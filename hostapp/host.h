@@ -36,7 +36,7 @@ class Host {
   // ---- drawing ----
   // Appended at the end of the object order; handles from 1, never reused.
   ObjectHandle Add(const Object& o);
-  bool Alive(ObjectHandle h) const;
+  bool Alive(ObjectHandle h) const { return h != 0 && h < slots_.size() && slots_[h].alive; }
   // Dead objects keep their last state and can still be read.
   const Object& Get(ObjectHandle h) const;
   Object& Edit(ObjectHandle h);
@@ -175,7 +175,10 @@ class Host {
   Host* previous_ = nullptr;
 };
 
-Host* CurrentHost();
+namespace detail {
+extern Host* gCurrentHost;
+}
+inline Host* CurrentHost() { return detail::gCurrentHost; }
 
 // Text of the host's string lists (11000, 11001, 11003); nullptr when unknown.
 const char* ResourceText(int16_t listId, int16_t index);
