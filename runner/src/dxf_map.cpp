@@ -25,6 +25,9 @@ constexpr double kAxisAlignedRelative = 1e-12;
 // near the drawing instead of running off towards infinity at 180 degrees.
 constexpr double kMaxPieceSweepDeg = 90.0;
 constexpr int16_t kMaxVertices = 32767;  // vertex indices are 16-bit
+// The long attribute holds a true colour with this bit set, so 0 (what a pass
+// that clears the attribute leaves) means "none" and black stays black.
+constexpr int32_t kTrueColourPresent = 0x1000000;
 
 std::string_view Trimmed(const std::string& s) {
   std::string_view v(s);
@@ -264,7 +267,7 @@ struct Loader {
     o.cls = host.ClassNamed(p.layer);
     o.attr.wordA = p.colour;
     o.attr.wordB = p.lineweight;
-    o.attr.longAttr = p.trueColour;
+    o.attr.longAttr = p.trueColour >= 0 ? (kTrueColourPresent | p.trueColour) : 0;
     const uint16_t lt = LinetypeIndex(p.linetype);
     o.attr.record[2] = uint8_t(lt & 0xFF);
     o.attr.record[3] = uint8_t(lt >> 8);
@@ -490,7 +493,8 @@ struct Saver {
     if (!cls.empty() && cls != marker) p.layer = cls;
     p.colour = o.attr.wordA;
     p.lineweight = o.attr.wordB;
-    p.trueColour = o.attr.longAttr;
+    // A pass may clear the long attribute; the colour then stays the inherited one.
+    if (o.attr.longAttr != 0) p.trueColour = o.attr.longAttr & 0xFFFFFF;
     const size_t lt = size_t(o.attr.record[2]) | size_t(o.attr.record[3]) << 8;
     if (lt < d.linetypes.size()) p.linetype = d.linetypes[lt];
     p.invisible = o.attr.flags[0] != 0;

@@ -43,6 +43,7 @@ std::optional<DxfFile> ParseDxf(std::string text, std::string* error) {
   size_t pos = std::string_view(text).substr(0, 3) == kUtf8Bom ? 3 : 0;
   size_t lineNo = 0;
   bool styleKnown = false;
+  int padded = 0, plain = 0;  // code lines with and without leading blanks
   bool sawEof = false;
   while (pos < text.size()) {
     DxfTag tag;
@@ -64,9 +65,9 @@ std::optional<DxfFile> ParseDxf(std::string text, std::string* error) {
     ++lineNo;
     tag.value = std::string(valueLine);
     tag.end = pos;
+    (codeLine.front() == ' ' ? padded : plain) += 1;
     if (!styleKnown) {
       styleKnown = true;
-      file.paddedCodes = !codeLine.empty() && codeLine.front() == ' ';
       size_t nl = text.find('\n');
       file.eol = nl != std::string::npos && nl > 0 && text[nl - 1] == '\r' ? "\r\n" : "\n";
     }
@@ -77,6 +78,7 @@ std::optional<DxfFile> ParseDxf(std::string text, std::string* error) {
     }
   }
   if (!sawEof) return fail("no EOF marker: the file is truncated or not DXF");
+  file.paddedCodes = padded > plain;
   file.tailBegin = pos;
   file.source = std::move(text);
   return file;
