@@ -38,11 +38,11 @@ constexpr WorldPt3D kUnreadPt3D{kUnread, kUnread, kUnread};
 struct Visited {
   ObjectHandle object = 0;
   int16_t type = 0;
-  WorldPt first = kUnreadPt;    // line ends; a type-17 point in `first`
+  WorldPt first = kUnreadPt;  // line ends; a type-17 point in `first`
   WorldPt second = kUnreadPt;
   WorldPt3D points[4] = {kUnreadPt3D, kUnreadPt3D, kUnreadPt3D, kUnreadPt3D};
-  WorldRect bounds;             // default empty
-  int32_t value = 0;            // GetObjectLongAttrB (10) or GetObjectLongAttrC (15)
+  WorldRect bounds;   // default empty
+  int32_t value = 0;  // GetObjectLongAttrB (10) or GetObjectLongAttrC (15)
   ArcInfo arc{};
 };
 
@@ -124,8 +124,8 @@ bool IsDuplicate(CallbackPtr cbp, const Visited& v, ObjectHandle candidate) {
       WorldPt first = kUnreadPt;
       WorldPt second = kUnreadPt;
       GetLineEnds(cbp, candidate, &first, &second);
-      const bool sameEnds = (v.first == first && v.second == second) ||
-                            (v.first == second && v.second == first);
+      const bool sameEnds =
+          (v.first == first && v.second == second) || (v.first == second && v.second == first);
       return sameEnds && Matches(cbp, candidate);
     }
     case kType3:
