@@ -227,8 +227,13 @@ struct Routines {
     if (!Text(h, routine, name, "name")) return;
     auto it = h->classIds_.find(name);
     if (it == h->classIds_.end()) return;
-    // Objects keep the id; it is never handed out again.
-    h->classLive_[it->second] = 0;
+    // Objects still in the class fall back to class 0. This walks the drawing,
+    // but the command deletes a class once per run, after its own full sweep.
+    const ClassId gone = it->second;
+    for (ObjectHandle o = h->head_; o != 0; o = h->slots_[o].next)
+      if (h->slots_[o].obj.cls == gone) h->slots_[o].obj.cls = 0;
+    // The id is never handed out again, so a stale id stays recognisable.
+    h->classLive_[gone] = 0;
     h->classNames_[it->second].clear();
     h->classIds_.erase(it);
   }

@@ -341,12 +341,14 @@ TEST_F(Routines, ClassesByName) {
   auto add = Routine<AddClassFn>(kSelAddClass);
   const ClassId a = add("alpha");
   EXPECT_EQ(a, 1);
+  const ObjectHandle member = host.Add(InClass(Line(0, 0, 1, 0), a));
   EXPECT_EQ(add("beta"), 2);
   EXPECT_EQ(add("alpha"), a);
   EXPECT_EQ(host.ClassNamed("beta"), 2);
   EXPECT_EQ(host.ClassName(a), "alpha");
   Routine<DeleteClassFn>(kSelDeleteClass)("alpha");
   EXPECT_FALSE(host.FindClass("alpha"));
+  EXPECT_EQ(host.Get(member).cls, 0);
   // A deleted class's id is never handed out again, so stale ids stay stale.
   EXPECT_EQ(add("alpha"), 3);
   Routine<DeleteClassFn>(kSelDeleteClass)("never made");
