@@ -40,7 +40,7 @@ std::string ReportText(const RunResult& r, const ReportContext& c) {
     if (r.flagsUsed[n] && n != 7) out += std::string(any ? ", " : " ") + PassName(n), any = true;
   if (r.flagsUsed[7] && r.flagsUsed[6]) out += " (with arcs)";
   if (!any) out += " none";
-  std::snprintf(line, sizeof line, "\ntolerances: point %.17g, size %.17g\n\n", r.pointTolerance, r.sizeTolerance);
+  std::snprintf(line, sizeof line, "\ntolerances: point %.15g, size %.15g\n\n", r.pointTolerance, r.sizeTolerance);
   out += line;
   std::snprintf(line, sizeof line, "%-22s %8s %8s\n", "objects", "before", "after");
   out += line;
