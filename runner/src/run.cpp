@@ -5,6 +5,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "dxf_map.h"
 #include "hostapp/dialog_engine.h"
 
 namespace drawclean {
@@ -37,39 +38,11 @@ Snapshot Take(const hostapp::Host& host, const std::string& marker) {
   return s;
 }
 
-bool SameBits(const void* a, const void* b, size_t n) { return std::memcmp(a, b, n) == 0; }
-
-bool Same(const hostapp::Object& a, const hostapp::Object& b) {
-  if (a.type != b.type || a.cls != b.cls || a.closed != b.closed ||
-      a.vertices.size() != b.vertices.size() || a.vertices3d.size() != b.vertices3d.size())
-    return false;
-  const auto& x = a.attr;
-  const auto& y = b.attr;
-  if (x.wordA != y.wordA || x.wordB != y.wordB || x.longAttr != y.longAttr || x.longB != y.longB ||
-      x.longC != y.longC || x.group != y.group || !SameBits(x.record, y.record, 4) ||
-      !SameBits(x.flags, y.flags, 6))
-    return false;
-  for (size_t i = 0; i < a.vertices.size(); ++i)
-    if (!SameBits(&a.vertices[i].p, &b.vertices[i].p, sizeof(HostWorldPt)) ||
-        a.vertices[i].type != b.vertices[i].type ||
-        !SameBits(&a.vertices[i].radius, &b.vertices[i].radius, sizeof(double)))
-      return false;
-  if (!a.vertices3d.empty() &&
-      !SameBits(a.vertices3d.data(), b.vertices3d.data(), a.vertices3d.size() * sizeof(HostWorldPt3D)))
-    return false;
-  return SameBits(&a.first, &b.first, sizeof a.first) && SameBits(&a.second, &b.second, sizeof a.second) &&
-         SameBits(&a.startDeg, &b.startDeg, sizeof(double)) && SameBits(&a.sweepDeg, &b.sweepDeg, sizeof(double)) &&
-         SameBits(&a.center, &b.center, sizeof a.center) && SameBits(&a.hRadius, &b.hRadius, sizeof(double)) &&
-         SameBits(&a.vRadius, &b.vRadius, sizeof(double)) && SameBits(&a.point, &b.point, sizeof a.point) &&
-         SameBits(&a.point3d, &b.point3d, sizeof a.point3d) &&
-         SameBits(a.points3d, b.points3d, sizeof a.points3d) && SameBits(&a.bounds, &b.bounds, sizeof a.bounds);
-}
-
 void Diff(const Snapshot& was, const Snapshot& now, PassStats& p) {
   for (const auto& [h, o] : was) {
     auto it = now.find(h);
     if (it == now.end()) ++p.deleted;
-    else if (!Same(o, it->second)) ++p.changed;
+    else if (!SameObject(o, it->second)) ++p.changed;
   }
   for (const auto& [h, o] : now)
     if (!was.count(h)) ++p.created;
