@@ -61,6 +61,9 @@ HostBool RunOptionsDialog(CallbackPtr cbp, uint8_t* options) {
   FetchText(cbp, kDialogTextList, kItemAccept, acceptLabel);
   FetchText(cbp, kDialogTextList, kItemCancel, cancelLabel);
   const DialogId dialog = CreateLayoutDialog(cbp, title, kDialogFlag, acceptLabel, cancelLabel);
+  // No dialog was made (0 names none): the options cannot be asked, so the
+  // run stops as if cancelled rather than build items into nothing.
+  if (dialog == 0) return 0;
 
   // From here on one buffer serves every text; the host copies each one.
   char (&text)[kHostTextBufferSize] = title;
