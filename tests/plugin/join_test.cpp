@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -148,5 +151,116 @@ INSTANTIATE_TEST_SUITE_P(Join, JoinArcConversion,
                            return std::string(std::get<0>(info.param).name) +
                                   (std::get<1>(info.param) ? "_seed" : "_piece");
                          });
+
+// A refused CreatePolyline, for the first side or the second, ends the
+// visit with no side left behind and nothing marked.
+class JoinCreateRefused : public PluginTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(JoinCreateRefused, DrawingStaysAsItWas) {
+  int created = 0;
+  host.SetHook(kSelCreatePolyline, [&] {
+    if (++created == GetParam()) host.settings.createPolylineFails = true;
+  });
+  checkNoChange(JoinOptions(), {Line(0, 0, 10, 0), Line(10, 0, 10, 5)});
+  EXPECT_EQ(Count(host, "SetObjectClass"), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Join, JoinCreateRefused, ::testing::Values(1, 2));
+
+// A refused (or missing) conversion leaves the arc as it was: a seed arc
+// starts nothing, a piece arc is left out and the loop still ends.
+class JoinConversionRefused : public PluginTest,
+                              public ::testing::WithParamInterface<std::tuple<bool, bool>> {};
+
+TEST_P(JoinConversionRefused, ArcStaysAsItWas) {
+  const auto [missing, arcIsSeed] = GetParam();
+  if (missing) host.SetMissing(kSelConvertToPolyline);
+  else host.settings.convertToPolylineFails = true;
+  const Object arc = With(Arc(0, 0, 1, 0, 170), 0, 0, 9);
+  if (arcIsSeed) checkNoChange(JoinOptions(true), {arc, Line(1, 0, 5, -5)});
+  else checkPass(JoinOptions(true), {Line(5, -5, 1, 0), arc}, {Line(1, 0, 5, -5), arc});
+}
+
+INSTANTIATE_TEST_SUITE_P(Join, JoinConversionRefused,
+                         ::testing::Combine(::testing::Bool(), ::testing::Bool()));
+
+// The converted arc is the seed's successor; the last line is reached only by
+// walking on from the arc's replacement.
+TEST_F(Join, WalksGoOnFromAConvertedSuccessorsNewHandle) {
+  host.settings.convertInPlace = false;
+  const double end = 170 * std::numbers::pi / 180;
+  Load({Line(5, -5, 1, 0), Arc(0, 0, 1, 0, 170), Line(std::cos(end), std::sin(end), -5, 5)});
+  EXPECT_EQ(RunCommand(JoinOptions(true)), 0);
+  const std::vector<Object> after = Drawing();
+  ASSERT_EQ(after.size(), 1u);
+  EXPECT_TRUE(SameObject(Polyline({{5, -5}}), [&] {
+    Object first = after[0];
+    first.vertices.resize(1);
+    return first;
+  }()));
+  EXPECT_NEAR(after[0].vertices.back().p.x, -5, 1e-9);
+  EXPECT_NEAR(after[0].vertices.back().p.y, 5, 1e-9);
+}
+
+// Without a class routine marks cannot be made or seen: the join loop must
+// still end, and the pieces stay because the sweep finds nothing.
+class JoinMarksDoNotStick : public PluginTest, public ::testing::WithParamInterface<int32_t> {};
+
+TEST_P(JoinMarksDoNotStick, JoinLoopEnds) {
+  host.SetMissing(GetParam());
+  Load({Line(0, 0, 10, 0), Line(10, 0, 10, 5)});
+  EXPECT_EQ(RunCommand(JoinOptions()), 0);
+  const std::vector<Object> after = Drawing();
+  ASSERT_EQ(after.size(), 3u);
+  EXPECT_TRUE(SameObject(after[0], Polyline({{0, 0}, {10, 0}, {10, 5}})));
+}
+
+INSTANTIATE_TEST_SUITE_P(Join, JoinMarksDoNotStick,
+                         ::testing::Values(kSelSetObjectClass, kSelGetObjectClass));
+
+// A run of lines and two-vertex polylines in a scrambled order and mixed
+// directions ends as one polyline (closed for a ring), with every pass on:
+// no piece, no marked object and no working polyline is left.
+class JoinLongRun : public PluginTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(JoinLongRun, EndsAsOnePolyline) {
+  const bool ring = GetParam();
+  const int pieces = ring ? 24 : 60;
+  std::vector<V> path;
+  for (int i = 0; i <= pieces; ++i) {
+    const double a = 2 * std::numbers::pi * (i % pieces) / pieces;
+    path.push_back(ring ? V{50 * std::cos(a), 50 * std::sin(a)} : V{i * 10.0, (i % 2) * 10.0});
+  }
+  std::vector<Object> drawing;
+  for (int k = 0; k < pieces; ++k) {
+    const int i = (k * 7) % pieces;  // a fixed scramble: 7 is prime to both counts
+    V a = path[i], b = path[i + 1];
+    if (k % 3 == 0) std::swap(a, b);
+    drawing.push_back(k % 4 == 1 ? Polyline({a, b}, false, 21) : Line(a.x, a.y, b.x, b.y));
+  }
+  Options all;
+  std::memset(all.flags, 1, sizeof all.flags);
+  all.tolerance1 = 1.0;
+  Load(drawing);
+  EXPECT_EQ(RunCommand(all), 0);
+  const std::vector<Object> after = Drawing();
+  ASSERT_EQ(after.size(), 1u);
+  const Object& joined = after[0];
+  EXPECT_EQ(joined.cls, 0);
+  EXPECT_EQ(joined.closed, ring);
+  ASSERT_EQ(joined.vertices.size(), size_t(ring ? pieces : pieces + 1));
+  // Each vertex is a path point, and neighbours are neighbours on the path.
+  std::vector<int> at;
+  for (const Vertex& v : joined.vertices)
+    for (int i = 0; i < pieces + (ring ? 0 : 1); ++i)
+      if (std::fabs(v.p.x - path[i].x) < 1e-9 && std::fabs(v.p.y - path[i].y) < 1e-9) at.push_back(i);
+  ASSERT_EQ(at.size(), joined.vertices.size());
+  for (size_t j = 0; j + 1 < at.size(); ++j) {
+    const int step = std::abs(at[j + 1] - at[j]);
+    EXPECT_TRUE(step == 1 || (ring && step == pieces - 1)) << j;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Join, JoinLongRun, ::testing::Bool());
 
 }  // namespace
