@@ -18,6 +18,9 @@ Host* gCurrentHost = nullptr;
 
 namespace {
 Host*& gCurrent = detail::gCurrentHost;
+// Live hosts in order of construction: when the current one goes, the newest
+// remaining one takes over, so the current host never dangles.
+std::vector<Host*> gHosts;
 }  // namespace
 
 Host::Host()
@@ -26,7 +29,7 @@ Host::Host()
       classLive_(1, 1),
       missing_(kSelectorRange, 0),
       hooks_(kSelectorRange) {
-  previous_ = gCurrent;
+  gHosts.push_back(this);
   gCurrent = this;
 }
 
@@ -38,7 +41,8 @@ Host::~Host() {
     Activate();
     SendAction(kActionTearDown);
   }
-  if (gCurrent == this) gCurrent = previous_;
+  gHosts.erase(std::find(gHosts.begin(), gHosts.end(), this));
+  if (gCurrent == this) gCurrent = gHosts.empty() ? nullptr : gHosts.back();
 }
 
 void Host::Activate() { gCurrent = this; }

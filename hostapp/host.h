@@ -25,8 +25,8 @@ void* Dispatch(int32_t selector);
 
 class Host {
  public:
-  Host();
-  ~Host();
+  Host();   // becomes current
+  ~Host();  // tears the plug-in's settings down if it still holds them
   Host(const Host&) = delete;
   Host& operator=(const Host&) = delete;
 
@@ -172,7 +172,6 @@ class Host {
   void* library_ = nullptr;
   PluginMainFn main_ = nullptr;
   HostDispatcher dispatcher_ = &Dispatch;
-  Host* previous_ = nullptr;
 };
 
 namespace detail {

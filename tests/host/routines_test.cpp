@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -450,6 +451,13 @@ TEST_F(Routines, TheNewestHostIsCurrentUntilItGoes) {
     EXPECT_EQ(CurrentHost(), &host);
     other.Activate();
   }
+  EXPECT_EQ(CurrentHost(), &host);
+  // Destroyed out of order: the newest live host takes over, never a dead one.
+  auto first = std::make_unique<Host>();
+  auto second = std::make_unique<Host>();
+  first.reset();
+  EXPECT_EQ(CurrentHost(), second.get());
+  second.reset();
   EXPECT_EQ(CurrentHost(), &host);
 }
 
