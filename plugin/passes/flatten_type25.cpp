@@ -38,8 +38,13 @@ ObjectHandle CreateFlatPolyline(CallbackPtr cbp, ObjectHandle object) {
 void FlattenType25Object(ObjectHandle object, CallbackPtr cbp) {
   if (GetObjectType(cbp, object) != kType25) return;
 
+  // A negative count says the host cannot list the vertices: a flat copy
+  // would be empty and the old object's shape lost, so it stays.
+  const int16_t count = GetVertexCount(cbp, object);
+  if (count < 0) return;
+
   ObjectHandle flat = 0;
-  if (GetVertexCount(cbp, object) == 2) {
+  if (count == 2) {
     const WorldPt p = FlatVertex(cbp, object, 1);
     const WorldPt q = FlatVertex(cbp, object, 2);
     flat = CreateLine(cbp, &p, &q);
