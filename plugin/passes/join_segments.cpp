@@ -36,6 +36,9 @@ constexpr double kArcFarEndRadius = 1.0;
 // (the tangent point runs off towards infinity as the sweep nears 180°).
 constexpr double kMaxArcVertexSweep = 140.0;
 constexpr double kDegreesToRadians = std::numbers::pi / 180.0;
+// Vertex counts and indices are 16-bit signed: the joined object can hold no
+// more. Both sides are merged whole before the clean-up, so their sum counts.
+constexpr int kMaxVertexCount = 32767;
 
 // Working state of one visit; overwritten by each seed.
 WorldPt chainStart(0.0, 0.0);
@@ -164,10 +167,22 @@ HostBool HasPartner(CallbackPtr cbp, ObjectHandle first) {
   return 0;
 }
 
+// True when `added` more vertices keep the merged sides within 16 bits.
+bool SidesHaveRoomFor(CallbackPtr cbp, int added) {
+  return int{GetVertexCount(cbp, startSide)} + GetVertexCount(cbp, endSide) + added <=
+         kMaxVertexCount;
+}
+
 // Adds piece `object` to `side` from its near end outward and marks it.
-// False for a type that cannot be attached (nothing is changed then).
+// False for a type that cannot be attached, or a piece too long for the
+// chain (nothing is changed then).
 bool AttachPiece(CallbackPtr cbp, ObjectHandle object, int16_t type, bool reversed,
                  ObjectHandle side, const WorldPt& farEnd) {
+  const int added = type == kLine ? 1
+                    : type == kArc ? 2
+                    : (type == kPolygon || type == kPolyline) ? GetVertexCount(cbp, object) - 1
+                                                              : 0;
+  if (!SidesHaveRoomFor(cbp, added)) return false;
   switch (type) {
     case kLine:
       AddCorner(cbp, side, farEnd);
@@ -358,6 +373,13 @@ void JoinConnectedSegments(ObjectHandle object, CallbackPtr cbp) {
       return;
     }
     type = kPolyline;  // chainStart and chainEnd keep the arc's end points
+  }
+  // The sides start with the seed's vertices plus its start: a seed with no
+  // room for that is left as it is.
+  if ((type == kPolygon || type == kPolyline) &&
+      GetVertexCount(cbp, seed) + 1 > kMaxVertexCount) {
+    DiscardSides(cbp);
+    return;
   }
   SeedSides(cbp, seed, type);
 
