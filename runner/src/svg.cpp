@@ -15,6 +15,7 @@ constexpr double kPanelPx = 560;   // drawing area of one side
 constexpr double kMarginPx = 20;
 constexpr double kTitlePx = 28;
 constexpr double kMarkerPx = 3;    // radius of point markers on screen
+constexpr double kStrokePx = 1.2;   // line width on screen, given in drawing units so every viewer draws it alike
 constexpr int kArcSegmentsPerTurn = 72;
 
 const char* const kPlain = "#9a9a9a";
@@ -65,7 +66,7 @@ void Extend(const hostapp::Object& o, Box& b) {
 
 std::string Shape(const hostapp::Object& o, const char* colour, double markerWorld) {
   const std::string style = std::string(" fill=\"none\" stroke=\"") + colour +
-                            "\" stroke-width=\"1.2\" vector-effect=\"non-scaling-stroke\"/>\n";
+                            "\"/>\n";
   auto poly = [&](const std::vector<std::pair<double, double>>& pts, bool closed) {
     std::string s = closed ? "<polygon points=\"" : "<polyline points=\"";
     for (auto& [x, y] : pts) s += N(x) + "," + N(y) + " ";
@@ -88,7 +89,7 @@ std::string Shape(const hostapp::Object& o, const char* colour, double markerWor
     const auto& b = o.bounds;
     return "<rect x=\"" + N(std::min(b.left, b.right)) + "\" y=\"" + N(std::min(b.top, b.bottom)) + "\" width=\"" +
            N(std::fabs(b.right - b.left)) + "\" height=\"" + N(std::fabs(b.top - b.bottom)) +
-           "\" stroke-dasharray=\"4 3\"" + style;
+           "\" stroke-dasharray=\"" + N(markerWorld) + " " + N(markerWorld * 0.75) + "\"" + style;
   }
   // Vertex lists: arc vertices drawn as the arcs they stand for.
   const auto bv = BulgesFromVertices(o.vertices, o.closed);
@@ -135,7 +136,8 @@ std::string BeforeAfterSvg(const DrawingSnapshot& before, const DrawingSnapshot&
   s += "<text x=\"" + N(2 * kMarginPx + panelW) + "\" y=\"18\" font-family=\"sans-serif\" font-size=\"13\">after (blue: new or changed)</text>\n";
   auto panel = [&](double ox, const DrawingSnapshot& objs, bool left) {
     std::string g = "<g transform=\"translate(" + N(ox) + "," + N(kTitlePx + kMarginPx + panelH) + ") scale(" +
-                    N(scale) + "," + N(-scale) + ") translate(" + N(-box.minX) + "," + N(-box.minY) + ")\">\n";
+                    N(scale) + "," + N(-scale) + ") translate(" + N(-box.minX) + "," + N(-box.minY) + ")\" stroke-width=\"" + N(kStrokePx / scale) +
+                    "\">\n";
     std::string marked;
     for (auto& [hd, o] : objs) {
       const auto& other = left ? now : was;
