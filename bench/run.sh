@@ -4,4 +4,4 @@
 # Extra arguments go to the benchmark program (e.g. --benchmark_filter=pass/join).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-exec build/release/bench/cleanup_bench --benchmark_color=false "$@"
+exec build/release/bench/cleanup_bench "$@"
