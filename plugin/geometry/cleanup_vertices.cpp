@@ -27,13 +27,25 @@ VertexRead ReadVertex(CallbackPtr cbp, ObjectHandle object, int16_t index) {
   return v;
 }
 
+// Whether mid lies between prev and next along the line they span. A corner
+// where the outline turns back on itself (a spike) is collinear too, but
+// dropping it would erase the stretch drawn out and back.
+bool LiesBetween(const WorldPt& prev, const WorldPt& mid, const WorldPt& next) {
+  const WorldPt span = next - prev;
+  const WorldPt offset = mid - prev;
+  const double along = span.x * offset.x + span.y * offset.y;
+  const double spanSquared = span.x * span.x + span.y * span.y;
+  if (spanSquared == 0.0) return mid == prev;  // out to mid and straight back
+  return along >= 0.0 && along <= spanSquared;
+}
+
 // The middle vertex is a removable corner on the line through its neighbours.
 // The type sum is taken in 64 bits so that extreme host types cannot overflow.
 bool IsRedundantCorner(const VertexRead& prev, const VertexRead& mid, const VertexRead& next) {
   const int64_t typeSum = int64_t{prev.type} + mid.type + next.type;
   if (typeSum >= kCurveTypeSum) return false;
   if (mid.type != kPlainCorner) return false;
-  return ArePointsCollinear(prev.p, next.p, mid.p);
+  return ArePointsCollinear(prev.p, next.p, mid.p) && LiesBetween(prev.p, mid.p, next.p);
 }
 
 }  // namespace

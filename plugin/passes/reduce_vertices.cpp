@@ -18,17 +18,28 @@ constexpr int16_t kType5 = 5;
 constexpr int16_t kType21 = 21;
 constexpr int32_t kPlainCorner = 0;
 
-// Squared distance from p to the infinite line through a and b; with a and b
-// coinciding, the squared distance from p to a.
+double SquaredDistance(WorldPt p, WorldPt q) {
+  const WorldPt d = p - q;
+  return d.x * d.x + d.y * d.y;
+}
+
+// Squared distance from p to the line through a and b; with a and b
+// coinciding, the squared distance from p to a. Beyond either end it is the
+// distance to that end: a corner far out along the line (where the outline
+// turns back) is not near the straight run that would replace it, and
+// dropping it would erase the stretch drawn out and back.
 double SquaredDistanceToLine(WorldPt p, WorldPt a, WorldPt b) {
   const WorldPt u = b - a;
   const WorldPt w = p - a;
   WorldPt e = u;
+  double length = 0.0;
   if (!(CoordsEqual(std::fabs(u.x), 0.0) && CoordsEqual(std::fabs(u.y), 0.0))) {
-    const double length = std::sqrt(u.x * u.x + u.y * u.y);
+    length = std::sqrt(u.x * u.x + u.y * u.y);
     e = WorldPt(u.x / length, u.y / length);
   }
   const double t = e.x * w.x + e.y * w.y;
+  if (length > 0.0 && t < 0.0) return SquaredDistance(p, a);
+  if (length > 0.0 && t > length) return SquaredDistance(p, b);
   const WorldPt foot = a + e * t;
   const double dx = p.x - foot.x;
   const double dy = p.y - foot.y;

@@ -143,6 +143,17 @@ TEST_F(CleanUpVerticesTest, VertexListsKeepingThreeOrMore) {
       {"nothing to do is still reset",
        Polyline({{0, 0}, {10, 0}, {10, 10}}),
        Polyline({{0, 0}, {10, 0}, {10, 10}})},
+      // A corner where the outline turns back is collinear with its
+      // neighbours but not between them: dropping it would erase the spike.
+      {"a spike out and back along the line stays",
+       Polyline({{0, 0}, {10, 0}, {4, 0}, {4, 6}}),
+       Polyline({{0, 0}, {10, 0}, {4, 0}, {4, 6}})},
+      {"a spike to a point and straight back stays",
+       Polyline({{0, 0}, {5, 5}, {0, 0}, {0, 8}}),
+       Polyline({{0, 0}, {5, 5}, {0, 0}, {0, 8}})},
+      {"a repeated corner still goes",
+       Polyline({{0, 0}, {10, 0}, {10, 0}, {10, 10}}),
+       Polyline({{0, 0}, {10, 0}, {10, 10}})},
       {"type 21 is treated the same",
        Polyline({{0, 0}, {5, 5}, {10, 10}, {10, 0}}, false, 21),
        Polyline({{0, 0}, {10, 10}, {10, 0}}, false, 21)},

@@ -101,6 +101,15 @@ INSTANTIATE_TEST_SUITE_P(
         // The vertex pass made the line; its old object, still visited here, is left alone.
         ReduceCase{"MarkedObjectIsLeftAlone", true, Polyline({{0, 0}, {1, 0}, {2, 0}}),
                    Line(0, 0, 2, 0)},
+        // Vertex 2 lies on the line from vertex 1 to vertex 3 but 5 beyond
+        // its end: the run out and back is kept.
+        ReduceCase{"SpikeAlongTheLineStays", false,
+                   Polyline({{0, 0}, {10, 0.001}, {5, 0}, {5, 5}}),
+                   Polyline({{0, 0}, {10, 0.001}, {5, 0}, {5, 5}})},
+        // Just behind the anchor, within tolerance of it: still thinned.
+        ReduceCase{"WithinToleranceBehindTheAnchor", false,
+                   Polyline({{0, 0}, {-0.005, 0.001}, {3, 0}, {3, 3}}),
+                   Polyline({{0, 0}, {3, 0}, {3, 3}})},
         ReduceCase{"OtherTypesUntouched", false, Poly3D({{0, 0, 0}, {1, 0.001, 0}, {2, 0, 0}}),
                    Poly3D({{0, 0, 0}, {1, 0.001, 0}, {2, 0, 0}})}),
     [](const auto& info) { return std::string(info.param.name); });
