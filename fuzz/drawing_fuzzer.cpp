@@ -191,6 +191,7 @@ void ApplyFaults(Reader& in, hostapp::Host& host, runaudit::RunFacts& facts) {
     host.SetMissing(sel);
     if (sel == kSelDeleteClass) facts.deleteClassMissing = true;
     if (sel == kSelFreeHandle) facts.freeHandleMissing = true;
+    if (sel == kSelGetObjectType) facts.objectTypeMissing = true;
   }
 }
 

@@ -94,6 +94,7 @@ struct RunFacts {
   std::set<ClassId> drawingClasses;   // classes the drawing had before the run
   bool deleteClassMissing = false;
   bool freeHandleMissing = false;
+  bool objectTypeMissing = false;     // every object then reads as type 0
 };
 
 // Everything that went wrong, one line each; empty when the run was sound.
@@ -132,7 +133,7 @@ inline std::vector<std::string> Audit(const hostapp::Host& host, const Snapshot&
     return problems;
   }
   for (const auto& [h, old] : before)
-    if (!host.Alive(h) && !PassMayRemove(flags, old.type))
+    if (!host.Alive(h) && !PassMayRemove(flags, facts.objectTypeMissing ? int16_t{0} : old.type))
       problems.push_back("object " + std::to_string(h) + " of type " + std::to_string(old.type) +
                          " vanished, and no enabled pass removes that type");
   return problems;
