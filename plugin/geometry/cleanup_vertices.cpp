@@ -1,4 +1,5 @@
 #include "geometry/cleanup_vertices.h"
+#include "geometry/object_types.h"
 
 #include <cstdint>
 
@@ -12,7 +13,6 @@ namespace {
 // A vertex whose own type and its neighbours' add up to this or more is
 // part of a curve and is never dropped as a corner.
 constexpr int32_t kCurveTypeSum = 6;
-constexpr int32_t kPlainCorner = 0;
 
 struct VertexRead {
   WorldPt p;

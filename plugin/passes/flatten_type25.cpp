@@ -4,14 +4,13 @@
 #include <cstdint>
 
 #include "attributes/attributes.h"
+#include "geometry/object_types.h"
 #include "geometry/world_types.h"
 #include "host/host_calls.h"
 #include "passes/passes.h"
 
 namespace {
 
-constexpr int16_t kType25 = 25;
-constexpr int32_t kPlainCorner = 0;
 
 WorldPt FlatVertex(CallbackPtr cbp, ObjectHandle object, int16_t index) {
   WorldPt3D p(0.0, 0.0, 0.0);  // stays zero when the host lacks the routine
@@ -36,7 +35,7 @@ ObjectHandle CreateFlatPolyline(CallbackPtr cbp, ObjectHandle object) {
 }  // namespace
 
 void FlattenType25Object(ObjectHandle object, CallbackPtr cbp) {
-  if (GetObjectType(cbp, object) != kType25) return;
+  if (GetObjectType(cbp, object) != kVertexList3DType) return;
 
   // A negative count says the host cannot list the vertices: a flat copy
   // would be empty and the old object's shape lost, so it stays.

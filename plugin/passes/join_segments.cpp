@@ -16,19 +16,13 @@
 #include "geometry/arc_info.h"
 #include "geometry/cleanup_vertices.h"
 #include "geometry/coords.h"
+#include "geometry/object_types.h"
 #include "geometry/world_types.h"
 #include "host/host_calls.h"
 #include "passes/passes.h"
 
 namespace {
 
-constexpr int16_t kLine = 2;
-constexpr int16_t kPolygon = 5;
-constexpr int16_t kPolyline = 21;
-constexpr int16_t kArc = 6;
-
-constexpr int32_t kPlainCorner = 0;
-constexpr int32_t kArcVertex = 3;
 constexpr double kCornerRadius = 0.0;
 // The far end of an attached arc carries this radius; the host reads it, we don't.
 constexpr double kArcFarEndRadius = 1.0;
@@ -111,11 +105,11 @@ HostBool ReadSegmentEnds(CallbackPtr cbp, ObjectHandle object, WorldPt& start, W
                          int16_t& type) {
   type = GetObjectType(cbp, object);
   switch (type) {
-    case kLine:
+    case kLineType:
       GetLineEnds(cbp, object, &start, &end);
       return 1;
-    case kPolygon:
-    case kPolyline: {
+    case kVertexListType:
+    case kCurvedVertexListType: {
       if (IsPolyClosed(cbp, object)) return 0;
       // Asked first so that an object without vertices is refused before
       // any vertex outside 1..n is read.
@@ -127,7 +121,7 @@ HostBool ReadSegmentEnds(CallbackPtr cbp, ObjectHandle object, WorldPt& start, W
       GetVertex(cbp, object, n, &end, &vertexType, &radius);
       return 1;
     }
-    case kArc: {
+    case kArcType: {
       if (!gFlag7Enabled) return 0;
       const ArcInfo arc = MakeArcInfo(cbp, object);
       start = StartPoint(arc);
@@ -178,18 +172,18 @@ bool SidesHaveRoomFor(CallbackPtr cbp, int added) {
 // chain (nothing is changed then).
 bool AttachPiece(CallbackPtr cbp, ObjectHandle object, int16_t type, bool reversed,
                  ObjectHandle side, const WorldPt& farEnd) {
-  const int added = type == kLine ? 1
-                    : type == kArc ? 2
-                    : (type == kPolygon || type == kPolyline) ? GetVertexCount(cbp, object) - 1
+  const int added = type == kLineType ? 1
+                    : type == kArcType ? 2
+                    : IsFlatVertexList(type) ? GetVertexCount(cbp, object) - 1
                                                               : 0;
   if (!SidesHaveRoomFor(cbp, added)) return false;
   switch (type) {
-    case kLine:
+    case kLineType:
       AddCorner(cbp, side, farEnd);
       MarkPiece(cbp, object);
       return true;
-    case kPolygon:
-    case kPolyline: {
+    case kVertexListType:
+    case kCurvedVertexListType: {
       // The near end is never added: the side already ends there.
       const int n = GetVertexCount(cbp, object);
       if (reversed) {
@@ -200,7 +194,7 @@ bool AttachPiece(CallbackPtr cbp, ObjectHandle object, int16_t type, bool revers
       MarkPiece(cbp, object);
       return true;
     }
-    case kArc: {
+    case kArcType: {
       const ArcInfo arc = MakeArcInfo(cbp, object);
       MarkPiece(cbp, object);
       const WorldPt t = TangentPoint(arc);
@@ -219,7 +213,7 @@ HostBool ExtendChain(CallbackPtr cbp, ObjectHandle first) {
     int16_t type = 0;
     if (!ReadCandidateEnds(cbp, n, s, e, type) || !MatchesRememberedAttributes(cbp, n)) continue;
 
-    if (type == kArc && TouchesChain(s, e)) {
+    if (type == kArcType && TouchesChain(s, e)) {
       const ArcInfo arc = MakeArcInfo(cbp, n);
       if (ArcNeedsConversion(arc)) {
         PrepareObject(cbp, n);
@@ -313,13 +307,13 @@ void TakeSeedAttributes(CallbackPtr cbp, ObjectHandle seed) {
 // Puts the seed into both sides: its start into startSide, itself into endSide.
 void SeedSides(CallbackPtr cbp, ObjectHandle seed, int16_t type) {
   switch (type) {
-    case kLine:
+    case kLineType:
       AddCorner(cbp, startSide, chainStart);
       AddCorner(cbp, endSide, chainEnd);
       Mark(cbp, seed);
       break;
-    case kPolygon:
-    case kPolyline: {
+    case kVertexListType:
+    case kCurvedVertexListType: {
       // Counted first: a converted seed is not known to have any vertex.
       const int n = GetVertexCount(cbp, seed);
       if (n >= 1) CopyVertex(cbp, seed, 1, startSide);
@@ -327,7 +321,7 @@ void SeedSides(CallbackPtr cbp, ObjectHandle seed, int16_t type) {
       Mark(cbp, seed);
       break;
     }
-    case kArc: {
+    case kArcType: {
       const ArcInfo arc = MakeArcInfo(cbp, seed);
       Mark(cbp, seed);
       const WorldPt t = TangentPoint(arc);
@@ -366,17 +360,17 @@ void JoinConnectedSegments(ObjectHandle object, CallbackPtr cbp) {
   TakeSeedAttributes(cbp, object);
 
   ObjectHandle seed = object;
-  if (type == kArc && ArcNeedsConversion(MakeArcInfo(cbp, seed))) {
+  if (type == kArcType && ArcNeedsConversion(MakeArcInfo(cbp, seed))) {
     seed = ConvertArc(cbp, seed);
     if (seed == 0) {
       DiscardSides(cbp);
       return;
     }
-    type = kPolyline;  // chainStart and chainEnd keep the arc's end points
+    type = kCurvedVertexListType;  // chainStart and chainEnd keep the arc's end points
   }
   // The sides start with the seed's vertices plus its start: a seed with no
   // room for that is left as it is.
-  if ((type == kPolygon || type == kPolyline) &&
+  if (IsFlatVertexList(type) &&
       GetVertexCount(cbp, seed) + 1 > kMaxVertexCount) {
     DiscardSides(cbp);
     return;

@@ -7,13 +7,12 @@
 
 #include "attributes/attributes.h"
 #include "geometry/coords.h"
+#include "geometry/object_types.h"
 #include "host/host_calls.h"
 #include "passes/passes.h"
 
 namespace {
 
-constexpr int16_t kLineType = 2;
-constexpr int16_t kArcType = 6;
 constexpr double kFullTurn = 360.0;
 // Locals start as NaN so that a routine the host lacks (which leaves its
 // out-arguments alone) reads as unusable geometry rather than as zeros that

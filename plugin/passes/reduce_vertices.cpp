@@ -8,15 +8,13 @@
 #include "driver/run_globals.h"
 #include "geometry/cleanup_vertices.h"
 #include "geometry/coords.h"
+#include "geometry/object_types.h"
 #include "geometry/world_types.h"
 #include "host/host_calls.h"
 #include "passes/passes.h"
 
 namespace {
 
-constexpr int16_t kType5 = 5;
-constexpr int16_t kType21 = 21;
-constexpr int32_t kPlainCorner = 0;
 
 double SquaredDistance(WorldPt p, WorldPt q) {
   const WorldPt d = p - q;
@@ -95,7 +93,7 @@ int GrowWindow(CallbackPtr cbp, ObjectHandle object, int i, int n, double tolSqu
 void ReduceVertices(ObjectHandle object, CallbackPtr cbp) {
   const double tolSquared = gPointTolerance * gPointTolerance;
   const int16_t type = GetObjectType(cbp, object);
-  if (type != kType5 && type != kType21) return;
+  if (!IsFlatVertexList(type)) return;
 
   // When the vertex clean-up pass ran, every such object has been through it.
   if (!gFlag5Enabled) CleanUpVertices(cbp, object);

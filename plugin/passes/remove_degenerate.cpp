@@ -4,17 +4,13 @@
 
 #include "driver/run_globals.h"
 #include "geometry/coords.h"
+#include "geometry/object_types.h"
 #include "host/host_calls.h"
 #include "passes/passes.h"
 
-namespace {
-constexpr int16_t kPoint3DType = 9;
-constexpr int16_t kType17 = 17;
-}  // namespace
-
 void RemoveDegenerateObject(ObjectHandle object, CallbackPtr cbp) {
   const int16_t type = GetObjectType(cbp, object);
-  if (type == kType17 || type == kPoint3DType) return;
+  if (type == kPointType || type == kPoint3DType) return;
 
   WorldRect bounds;
   GetObjectBounds(cbp, object, &bounds);

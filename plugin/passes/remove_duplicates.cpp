@@ -12,21 +12,12 @@
 #include "attributes/attributes.h"
 #include "geometry/arc_info.h"
 #include "geometry/coords.h"
+#include "geometry/object_types.h"
 #include "host/host_calls.h"
 #include "passes/passes.h"
 
 namespace {
 
-constexpr int16_t kLineType = 2;
-constexpr int16_t kType3 = 3;
-constexpr int16_t kType4 = 4;
-constexpr int16_t kVertexListType5 = 5;
-constexpr int16_t kArcType = 6;
-constexpr int16_t kPoint3DType = 9;
-constexpr int16_t kType10 = 10;
-constexpr int16_t kFourPoints3DType = 15;
-constexpr int16_t kPointType17 = 17;
-constexpr int16_t kVertexListType21 = 21;
 
 // Out-records start as NaN: a missing host routine leaves them untouched, and
 // NaN equals nothing, so geometry the host could not give never matches.
@@ -46,10 +37,9 @@ struct Visited {
   ArcInfo arc{};
 };
 
-bool IsVertexList(int16_t type) { return type == kVertexListType5 || type == kVertexListType21; }
 
 bool AcceptsCandidate(int16_t visitedType, int16_t candidateType) {
-  if (IsVertexList(visitedType)) return IsVertexList(candidateType);
+  if (IsFlatVertexList(visitedType)) return IsFlatVertexList(candidateType);
   return candidateType == visitedType;
 }
 
@@ -83,14 +73,14 @@ bool ReadVisited(CallbackPtr cbp, Visited& v) {
     case kLineType:
       GetLineEnds(cbp, v.object, &v.first, &v.second);
       return true;
-    case kType3:
-    case kType4:
+    case kBoxType3:
+    case kBoxType4:
       GetObjectBounds(cbp, v.object, &v.bounds);
       // Bounds are all these types are compared by: without them every such
       // object would match every other, so an unreadable one is kept.
       return !IsEmpty(v.bounds);
-    case kVertexListType5:
-    case kVertexListType21:
+    case kVertexListType:
+    case kCurvedVertexListType:
       GetObjectBounds(cbp, v.object, &v.bounds);
       return true;
     case kArcType:
@@ -100,7 +90,7 @@ bool ReadVisited(CallbackPtr cbp, Visited& v) {
     case kPoint3DType:
       GetObjectPoint3D(cbp, v.object, &v.points[0]);
       return true;
-    case kType10:
+    case kValueBoxType:
       v.value = GetObjectLongAttrB(cbp, v.object);
       GetObjectBounds(cbp, v.object, &v.bounds);
       return !IsEmpty(v.bounds);  // as for types 3 and 4
@@ -108,7 +98,7 @@ bool ReadVisited(CallbackPtr cbp, Visited& v) {
       v.value = GetObjectLongAttrC(cbp, v.object);
       GetObjectPoints3D(cbp, v.object, v.points);
       return true;
-    case kPointType17:
+    case kPointType:
       GetObjectPoint(cbp, v.object, &v.first);
       return true;
     default:
@@ -128,14 +118,14 @@ bool IsDuplicate(CallbackPtr cbp, const Visited& v, ObjectHandle candidate) {
           (v.first == first && v.second == second) || (v.first == second && v.second == first);
       return sameEnds && Matches(cbp, candidate);
     }
-    case kType3:
-    case kType4: {
+    case kBoxType3:
+    case kBoxType4: {
       WorldRect bounds;
       GetObjectBounds(cbp, candidate, &bounds);
       return v.bounds == bounds && Matches(cbp, candidate);
     }
-    case kVertexListType5:
-    case kVertexListType21: {
+    case kVertexListType:
+    case kCurvedVertexListType: {
       WorldRect bounds;
       GetObjectBounds(cbp, candidate, &bounds);
       return v.bounds == bounds && Matches(cbp, candidate) &&
@@ -157,7 +147,7 @@ bool IsDuplicate(CallbackPtr cbp, const Visited& v, ObjectHandle candidate) {
       GetObjectPoint3D(cbp, candidate, &point);
       return v.points[0] == point && Matches(cbp, candidate);
     }
-    case kType10: {
+    case kValueBoxType: {
       WorldRect bounds;
       GetObjectBounds(cbp, candidate, &bounds);
       const int32_t value = GetObjectLongAttrB(cbp, candidate);
@@ -171,7 +161,7 @@ bool IsDuplicate(CallbackPtr cbp, const Visited& v, ObjectHandle candidate) {
       return v.value == value && v.points[3] == points[3] && v.points[0] == points[0] &&
              v.points[1] == points[1] && v.points[2] == points[2];
     }
-    case kPointType17: {
+    case kPointType: {
       WorldPt point = kUnreadPt;
       GetObjectPoint(cbp, candidate, &point);
       return v.first == point && Matches(cbp, candidate);

@@ -6,16 +6,13 @@
 
 #include "driver/run_globals.h"
 #include "geometry/cleanup_vertices.h"
+#include "geometry/object_types.h"
 #include "geometry/world_types.h"
 #include "host/host_calls.h"
 #include "passes/passes.h"
 
 namespace {
 
-constexpr int16_t kType5 = 5;
-constexpr int16_t kType21 = 21;
-constexpr int16_t kType25 = 25;
-constexpr int32_t kPlainCorner = 0;
 // Two points coincide within this share of the point tolerance per axis,
 // the same measure the flat comparisons use.
 constexpr double kCoincidenceDivisor = 100.0;
@@ -75,18 +72,18 @@ void RemoveDuplicateVertices3D(CallbackPtr cbp, ObjectHandle object) {
 
 void CleanUpVertexObject(ObjectHandle object, CallbackPtr cbp) {
   int16_t type = GetObjectType(cbp, object);
-  if (type == kType21 && !HasCurvedVertex(cbp, object)) {
+  if (type == kCurvedVertexListType && !HasCurvedVertex(cbp, object)) {
     // The host may stand a new object in for the old one; when it refuses
     // (answers 0) the old handle still names the unconverted object.
     const ObjectHandle converted = ConvertToType5Object(cbp, object, 0);
     if (converted != 0) {
       object = converted;
-      type = kType5;
+      type = kVertexListType;
     }
   }
-  if (type == kType5 || type == kType21) {
+  if (IsFlatVertexList(type)) {
     CleanUpVertices(cbp, object);
-  } else if (type == kType25) {
+  } else if (type == kVertexList3DType) {
     RemoveDuplicateVertices3D(cbp, object);
   }
 }
