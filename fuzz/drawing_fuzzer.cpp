@@ -187,7 +187,6 @@ void ApplyFaults(Reader& in, hostapp::Host& host, runaudit::RunFacts& facts) {
   constexpr size_t kRoutines = sizeof runaudit::kHostRoutines / sizeof runaudit::kHostRoutines[0];
   for (int i = 0; i < missing; ++i) {
     const int32_t sel = runaudit::kHostRoutines[in.U8() % kRoutines].selector;
-    if (runaudit::AbsenceNotHandled(sel)) continue;
     host.SetMissing(sel);
     if (sel == kSelDeleteClass) facts.deleteClassMissing = true;
     if (sel == kSelFreeHandle) facts.freeHandleMissing = true;

@@ -139,14 +139,6 @@ inline std::vector<std::string> Audit(const hostapp::Host& host, const Snapshot&
   return problems;
 }
 
-// Routines whose absence the plug-in cannot see (they answer nothing) and
-// after which it still places the items they would have made: open, so the
-// fuzzer does not take them away.
-inline bool AbsenceNotHandled(int32_t selector) {
-  return selector == kSelCreateCheckBox || selector == kSelCreateStaticText ||
-         selector == kSelCreateEditReal;
-}
-
 // Every routine of the host interface, by selector and name.
 struct HostRoutine {
   int32_t selector;
