@@ -1,11 +1,12 @@
 #include "geometry/cleanup_vertices.h"
-#include "geometry/object_types.h"
 
 #include <cstdint>
 
 #include "attributes/attributes.h"
 #include "driver/run_globals.h"
 #include "geometry/coords.h"
+#include "geometry/object_types.h"
+#include "geometry/vertex_read.h"
 #include "host/host_calls.h"
 
 namespace {
@@ -13,19 +14,6 @@ namespace {
 // A vertex whose own type and its neighbours' add up to this or more is
 // part of a curve and is never dropped as a corner.
 constexpr int32_t kCurveTypeSum = 6;
-
-struct VertexRead {
-  WorldPt p;
-  int32_t type;
-};
-
-// Starts from defined values: a host without GetVertex leaves them alone.
-VertexRead ReadVertex(CallbackPtr cbp, ObjectHandle object, int16_t index) {
-  VertexRead v{WorldPt(0.0, 0.0), kPlainCorner};
-  double radius = 0.0;
-  GetVertex(cbp, object, index, &v.p, &v.type, &radius);
-  return v;
-}
 
 // Whether mid lies between prev and next along the line they span. A corner
 // where the outline turns back on itself (a spike) is collinear too, but

@@ -9,6 +9,7 @@
 #include "geometry/cleanup_vertices.h"
 #include "geometry/coords.h"
 #include "geometry/object_types.h"
+#include "geometry/vertex_read.h"
 #include "geometry/world_types.h"
 #include "host/host_calls.h"
 #include "passes/passes.h"
@@ -42,19 +43,6 @@ double SquaredDistanceToLine(WorldPt p, WorldPt a, WorldPt b) {
   const double dx = p.x - foot.x;
   const double dy = p.y - foot.y;
   return dx * dx + dy * dy;
-}
-
-struct VertexRead {
-  WorldPt p;
-  int32_t type;
-};
-
-VertexRead ReadVertex(CallbackPtr cbp, ObjectHandle object, int index) {
-  // Zeroed so that a host without the routine yields a plain corner at the origin.
-  VertexRead v{WorldPt(0.0, 0.0), kPlainCorner};
-  double radius = 0.0;
-  GetVertex(cbp, object, static_cast<int16_t>(index), &v.p, &v.type, &radius);
-  return v;
 }
 
 // How far the window that starts at anchor i can grow: the number of inner

@@ -1,0 +1,11 @@
+#include "geometry/vertex_read.h"
+
+#include "geometry/object_types.h"
+#include "host/host_calls.h"
+
+VertexRead ReadVertex(CallbackPtr cbp, ObjectHandle object, int index) {
+  VertexRead v{WorldPt(0.0, 0.0), kPlainCorner};
+  double radius = 0.0;
+  GetVertex(cbp, object, static_cast<int16_t>(index), &v.p, &v.type, &radius);
+  return v;
+}

@@ -1,0 +1,16 @@
+// One vertex of a flat vertex-list object, as the corner tests judge it.
+#pragma once
+
+#include <cstdint>
+
+#include "cleanup/host_abi.h"
+#include "geometry/world_types.h"
+
+struct VertexRead {
+  WorldPt p;
+  int32_t type;
+};
+
+// Reads vertex `index` (from 1). Starts from a plain corner at the origin, so
+// a host without GetVertex leaves defined values; the radius is not needed.
+VertexRead ReadVertex(CallbackPtr cbp, ObjectHandle object, int index);
