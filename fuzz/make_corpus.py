@@ -84,7 +84,7 @@ SEEDS = {
     "flatten": header([1, 0, 0, 0, 0, 1, 0, 0, 0])
     + vlist(25, [(1, 2, 3), (4, 5, 6)]) + vlist(25, [(0, 0, 0), (1, 0, 1), (1, 1, 2), (0, 1, 3)], closed=True)
     + vlist(25, [(7, 7, 7)]) + vlist(25, []) + zigzag(25, 300, 0, 0, 1, 1, 2),
-    "special-values": header(ALL, tol1="nan", tol2="inf")
+    "extreme-values": header(ALL, tol1="nan", tol2="inf")
     + line("nan", 0, 1, 1) + line("inf", "-inf", 0, 0) + line("denorm", "-0", "+0", "denorm")
     + simple(4, ["max", "-inf", "1e300", "nan"]) + vlist(5, [("nan", 0), (1, 1), ("inf", 2)])
     + arc(0, 0, "nan", 0, 6) + arc(0, 0, "inf", 0, "nan"),
