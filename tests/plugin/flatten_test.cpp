@@ -13,21 +13,6 @@ using namespace hostapp;
 
 namespace {
 
-// "Routine(args)" of the calls made inside the first traversal (the pass).
-std::vector<std::string> FirstPassCalls(const Host& host) {
-  std::vector<std::string> out;
-  bool inPass = false;
-  for (const auto& call : host.Calls()) {
-    if (call.routine == "ForEachObject") {
-      if (inPass) break;
-      inPass = true;
-      continue;
-    }
-    if (inPass) out.push_back(call.routine + "(" + call.args + ")");
-  }
-  return out;
-}
-
 Attributes SomeAttributes() {
   Attributes a;
   a.wordA = 7;
@@ -90,13 +75,13 @@ TEST_F(Flatten, OtherObjectsOnlyHaveTheirTypeRead) {
   const std::vector<std::string> expected = {"GetObjectType(1)", "GetObjectType(2)",
                                              "GetObjectType(3)", "GetObjectType(4)",
                                              "GetObjectType(5)"};
-  EXPECT_EQ(FirstPassCalls(host), expected);
+  EXPECT_EQ(TraversalCalls(host, 0), expected);
 }
 
 TEST_F(Flatten, OldObjectIsDeletedOnTheSpotAfterTheAttributesAreCopied) {
   Load({Poly3D({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}})});
   RunCommand(OnlyPass(0));
-  const std::vector<std::string> calls = FirstPassCalls(host);
+  const std::vector<std::string> calls = TraversalCalls(host, 0);
   ASSERT_FALSE(calls.empty());
   EXPECT_EQ(calls.back(), "DeleteObject(1, 0)");
   const auto reset = std::find(calls.begin(), calls.end(), "ResetObject(2)");

@@ -181,19 +181,9 @@ TEST_F(Type17Removal, DeletesWithTheFlagTrueAndReadsOthersOnce) {
   host.Add(Line(0, 0, 1, 1));
   host.Add(Polyline({{0, 0}, {1, 0}, {1, 1}}));
   RunCommand(OnlyPass(2));
-  std::vector<std::string> passCalls;
-  bool inPass = false;
-  for (const auto& call : host.Calls()) {
-    if (call.routine == "ForEachObject") {
-      if (inPass) break;  // the sweep's traversal follows
-      inPass = true;
-      continue;
-    }
-    if (inPass) passCalls.push_back(call.routine + "(" + call.args + ")");
-  }
   const std::vector<std::string> expected = {"GetObjectType(1)", "DeleteObject(1, 1)",
                                              "GetObjectType(2)", "GetObjectType(3)"};
-  EXPECT_EQ(passCalls, expected);
+  EXPECT_EQ(TraversalCalls(host, 0), expected);
 }
 
 TEST_F(Type17Removal, OffByDefault) { checkNoChange(Options{}, {Point17(0, 1), Point17(2, 3)}); }

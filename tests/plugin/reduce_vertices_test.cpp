@@ -24,21 +24,6 @@ Options WithVertexPass() {
   return o;
 }
 
-// "Routine(args)" of the calls inside traversal number `index` (from 0).
-std::vector<std::string> TraversalCalls(const Host& host, int index) {
-  std::vector<std::string> out;
-  int traversal = -1;
-  for (const auto& call : host.Calls()) {
-    if (call.routine == "ForEachObject") {
-      if (traversal == index) break;
-      ++traversal;
-      continue;
-    }
-    if (traversal == index) out.push_back(call.routine + "(" + call.args + ")");
-  }
-  return out;
-}
-
 size_t CountPrefix(const std::vector<std::string>& calls, const std::string& prefix) {
   return std::count_if(calls.begin(), calls.end(),
                        [&](const std::string& c) { return c.rfind(prefix, 0) == 0; });

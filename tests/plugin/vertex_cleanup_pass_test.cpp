@@ -16,21 +16,6 @@ namespace {
 
 constexpr int kVertexPass = 5;
 
-// Routine names of the calls made inside the first traversal (the pass).
-std::vector<std::string> FirstPassCallNames(const Host& host) {
-  std::vector<std::string> out;
-  bool inPass = false;
-  for (const auto& call : host.Calls()) {
-    if (call.routine == "ForEachObject") {
-      if (inPass) break;
-      inPass = true;
-      continue;
-    }
-    if (inPass) out.push_back(call.routine);
-  }
-  return out;
-}
-
 Object Poly3DOf(const std::vector<XYZ>& vertices, bool closed = false) {
   Object o = Poly3D({}, closed);
   for (const XYZ& v : vertices) o.vertices3d.push_back(Pt3(v.x, v.y, v.z));
@@ -52,7 +37,7 @@ TEST_F(VertexPass, CurvedType21StaysButIsStillCleanedUp) {
   checkPass(OnlyPass(kVertexPass),
             {Polyline({{0, 0}, {1, 0}, {2, 0}, {3, 1, 3}, {4, 0}}, false, 21)},
             {Polyline({{0, 0}, {2, 0}, {3, 1, 3}, {4, 0}}, false, 21)});
-  const auto calls = FirstPassCallNames(host);
+  const auto calls = TraversalCallNames(host, 0);
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "ConvertToType5Object"), 0);
 }
 
@@ -85,7 +70,7 @@ TEST_F(VertexPass, OtherObjectsOnlyHaveTheirTypeRead) {
   Load({Line(0, 0, 1, 1), Arc(0, 0, 1, 0, 90), Point17(1, 2), Point9(1, 2, 3),
         Box(4, 0, 1, 1, 0), Box(3, 0, 1, 1, 0)});
   RunCommand(OnlyPass(kVertexPass));
-  EXPECT_EQ(FirstPassCallNames(host), std::vector<std::string>(6, "GetObjectType"));
+  EXPECT_EQ(TraversalCallNames(host, 0), std::vector<std::string>(6, "GetObjectType"));
 }
 
 // ---- type 25 ----
@@ -148,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(VertexPass, Type25IsNeverReset) {
   Load({Poly3D({{0, 0, 0}, {0, 0, 0}, {1, 1, 1}, {0, 0, 0}})});
   RunCommand(OnlyPass(kVertexPass));
-  const auto calls = FirstPassCallNames(host);
+  const auto calls = TraversalCallNames(host, 0);
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "ResetObject"), 0);
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "DeleteVertex"), 2);
 }

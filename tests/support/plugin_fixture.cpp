@@ -215,3 +215,32 @@ void PluginTest::checkPass(const Options& options, const std::vector<Object>& dr
 void PluginTest::checkNoChange(const Options& options, const std::vector<Object>& drawing) {
   checkPass(options, drawing, drawing);
 }
+
+namespace {
+
+template <typename Text>
+std::vector<std::string> CallsOfTraversal(const hostapp::Host& host, int index, Text text) {
+  std::vector<std::string> out;
+  int traversal = -1;
+  for (const auto& call : host.Calls()) {
+    if (call.routine == "ForEachObject") {
+      if (traversal == index) break;
+      ++traversal;
+      continue;
+    }
+    if (traversal == index) out.push_back(text(call));
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::string> TraversalCalls(const hostapp::Host& host, int index) {
+  return CallsOfTraversal(host, index, [](const auto& call) {
+    return call.routine + "(" + call.args + ")";
+  });
+}
+
+std::vector<std::string> TraversalCallNames(const hostapp::Host& host, int index) {
+  return CallsOfTraversal(host, index, [](const auto& call) { return call.routine; });
+}

@@ -23,6 +23,11 @@ Options OnlyPass(int flag);
 // The host's name of the plug-in's temporary marker class (list 11003, 11).
 std::string MarkerClassName();
 
+// "Routine(args)" of the calls made inside traversal number `index` (from 0)
+// of the host's call log; TraversalCallNames gives the routine names only.
+std::vector<std::string> TraversalCalls(const hostapp::Host& host, int index);
+std::vector<std::string> TraversalCallNames(const hostapp::Host& host, int index);
+
 // Readable one-line text of an object, for diffs.
 std::string Describe(const hostapp::Object& o);
 
