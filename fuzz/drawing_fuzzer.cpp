@@ -202,14 +202,14 @@ void LoadPlugin(hostapp::Host& host) {
   }
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+// Builds the drawing, options and faults from the input and runs the command
+// on host with its call log on or off.
+void RunInput(const uint8_t* data, size_t size, hostapp::Host& host, bool logCalls,
+              runaudit::Snapshot& before, runaudit::RunFacts& facts) {
   Reader in(data, size);
-  hostapp::Host host;
   // dlopen hands back the already loaded library after the first input.
   LoadPlugin(host);
-  host.settings.logCalls = false;
+  host.settings.logCalls = logCalls;
 
   uint8_t options[26] = {};
   for (int f = 0; f < runaudit::kOptionFlags; ++f) {
@@ -221,7 +221,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::memcpy(options + kTolerance2Offset, &tolerance2, sizeof tolerance2);
 
   // Building the drawing calls no routine, so faults may apply from here on.
-  runaudit::RunFacts facts;
   ApplyFaults(in, host, facts);
 
   std::vector<ClassId> classes = {0};
@@ -233,7 +232,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   for (size_t i = 0; i < kMaxObjects && !in.AtEnd(); ++i) host.Add(ReadObject(in, host, classes));
 
-  const runaudit::Snapshot before = runaudit::Take(host);
+  before = runaudit::Take(host);
 
   host.SendAction(kActionSetUp);
   if (uint8_t* block = host.SettingsBlock()) std::memcpy(block, options, sizeof options);
@@ -246,14 +245,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   host.SendAction(kActionTearDown);
   // With FreeHandle missing the block stays; the host must not tear it down again.
   host.userData = nullptr;
+}
 
+[[noreturn]] void Finding(const runaudit::RunFacts& facts, const std::vector<std::string>& problems) {
+  std::fprintf(stderr, "run result %d, flags", facts.result);
+  for (uint8_t f : facts.flags) std::fprintf(stderr, " %u", unsigned(f));
+  std::fprintf(stderr, "\n");
+  for (const std::string& p : problems) std::fprintf(stderr, "  %s\n", p.c_str());
+  std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // Front ends run with the call log off: that run is the one audited.
+  hostapp::Host host;
+  runaudit::Snapshot before;
+  runaudit::RunFacts facts;
+  RunInput(data, size, host, false, before, facts);
   const std::vector<std::string> problems = runaudit::Audit(host, before, facts);
-  if (!problems.empty()) {
-    std::fprintf(stderr, "run result %d, flags", facts.result);
-    for (uint8_t f : facts.flags) std::fprintf(stderr, " %u", unsigned(f));
-    std::fprintf(stderr, "\n");
-    for (const std::string& p : problems) std::fprintf(stderr, "  %s\n", p.c_str());
-    std::abort();
-  }
+  if (!problems.empty()) Finding(facts, problems);
+
+  // The log is instrumentation: the same run with it on must end the same.
+  hostapp::Host logged;
+  runaudit::Snapshot loggedBefore;
+  runaudit::RunFacts loggedFacts;
+  RunInput(data, size, logged, true, loggedBefore, loggedFacts);
+  const std::string difference = runaudit::EndStateDifference(host, logged);
+  if (!difference.empty()) Finding(facts, {"with the call log on: " + difference});
   return 0;
 }

@@ -87,6 +87,26 @@ inline bool Identical(const hostapp::Object& a, const hostapp::Object& b) {
   return true;
 }
 
+// Where two runs of the same drawing ended apart: "" when both hosts hold the
+// same objects in the same order, bit for bit, in classes of the same names,
+// with the same contract violations. Handles may differ.
+inline std::string EndStateDifference(const hostapp::Host& a, const hostapp::Host& b) {
+  const std::vector<ObjectHandle> x = a.Objects(), y = b.Objects();
+  if (x.size() != y.size())
+    return std::to_string(x.size()) + " objects against " + std::to_string(y.size());
+  for (size_t i = 0; i < x.size(); ++i) {
+    const hostapp::Object &p = a.Get(x[i]), &q = b.Get(y[i]);
+    hostapp::Object qInP = q;
+    qInP.cls = p.cls;  // class ids are each host's own; their names must agree
+    if (!Identical(p, qInP) || a.ClassName(p.cls) != b.ClassName(q.cls))
+      return "object " + std::to_string(i + 1) + " in order differs (handles " + std::to_string(x[i]) +
+             " and " + std::to_string(y[i]) + ")";
+  }
+  if (a.Violations() != b.Violations()) return "the contract violations differ";
+  if (a.LiveBlocks() != b.LiveBlocks()) return "the memory blocks left differ";
+  return "";
+}
+
 // What the run was allowed, and which routines the host lacked.
 struct RunFacts {
   int32_t result = 0;                 // action 3's answer

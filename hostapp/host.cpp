@@ -253,6 +253,10 @@ std::vector<std::string> Host::CallTexts() const {
 }
 
 void Host::LogCall(int32_t selector, const char* routine, std::string args) {
+  if (callStream_ != nullptr) {
+    std::fprintf(callStream_, "%s(%s)\n", routine, args.c_str());
+    return;
+  }
   if (!settings.logCalls) return;
   calls_.push_back(CallRecord{selector, routine, std::move(args)});
   callNames_.emplace_back(routine);

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -65,7 +66,10 @@ class Host {
          convertToType5Fails = false, addClassFails = false, allocateFails = false;
     uint8_t trueValue = 1;        // every boolean the host answers true is this byte
     uint8_t newBlockFill = 0xA5;  // AllocateHandle fills new blocks with it
-    bool logCalls = true;         // keep the call log (benchmarks switch it off)
+    // Keep the call log in memory, for tests that read it back. A real
+    // drawing makes millions of calls: front ends leave this off and, when
+    // asked, stream the log to a file instead (StreamCallsTo).
+    bool logCalls = true;
     int16_t newPolylineType = 5;  // type code of CreatePolyline's objects
   } settings;
   void SetMissing(int32_t selector, bool missing = true);
@@ -88,6 +92,9 @@ class Host {
     std::string args;
   };
   const std::vector<CallRecord>& Calls() const { return calls_; }
+  // Writes every call as one "Routine(args)" line to out, as it happens,
+  // instead of keeping it; nullptr stops. The host does not own out.
+  void StreamCallsTo(std::FILE* out) { callStream_ = out; }
   void ClearCalls() {
     calls_.clear();
     callNames_.clear();
@@ -114,7 +121,7 @@ class Host {
     ++callCount_;
     if (hasHooks_) RunHook(selector);
   }
-  bool Logging() const { return settings.logCalls; }
+  bool Logging() const { return settings.logCalls || callStream_ != nullptr; }
   bool Missing(int32_t selector) const { return missing_[selector & (kSelectorRange - 1)] != 0; }
 
   // Slots of the kSelectorRange selectors the dispatcher knows.
@@ -168,6 +175,7 @@ class Host {
 
   std::vector<CallRecord> calls_;
   std::vector<std::string> callNames_;
+  std::FILE* callStream_ = nullptr;
   uint64_t callCount_ = 0;
   std::vector<std::string> violations_;
   bool updatesOn_ = true;

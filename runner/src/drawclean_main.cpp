@@ -2,14 +2,19 @@
 // clean-up plug-in, driven through the project's own host.
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <filesystem>
 #include <iostream>
 
 #include <CLI/CLI.hpp>
 
 #include "dxf_map.h"
+#include "failure.h"
 #include "file_io.h"
 #include "json_form.h"
 #include "report.h"
@@ -74,9 +79,12 @@ constexpr PassOption kPassOptions[kOptionCount] = {
     {"reduce-vertices", "thin out nearly straight runs within the point tolerance"},
 };
 
-}  // namespace
+using Clock = std::chrono::steady_clock;
+double SecondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
-int main(int argc, char** argv) {
+RunStage gStage;
+
+int Drawclean(int argc, char** argv) {
   CLI::App app{"drawclean " DRAWCLEAN_VERSION
                " - clean up a drawing (ASCII DXF or drawclean JSON) with the clean-up plug-in"};
   app.set_version_flag("--version", std::string("drawclean ") + DRAWCLEAN_VERSION);
@@ -90,7 +98,7 @@ int main(int argc, char** argv) {
       "  drawclean --show-dialog --join --dry-run plan.dxf\n\n"
       "Exit status: 0 done, 1 the plug-in could not run, 2 bad input or options.");
 
-  std::string input, output, reportPath, svgPath, pluginPath = DRAWCLEAN_DEFAULT_PLUGIN;
+  std::string input, output, reportPath, svgPath, callLogPath, pluginPath = DRAWCLEAN_DEFAULT_PLUGIN;
   std::array<std::optional<bool>, kOptionCount> flags{};
   bool all = false, dryRun = false, quiet = false, inPlace = false, showDialog = false, convertInPlace = true;
   std::optional<double> pointTol, sizeTol;
@@ -127,6 +135,7 @@ int main(int argc, char** argv) {
                "host keeps an object's handle when converting it (default) or gives a new one");
   app.add_flag("--show-dialog", showDialog, "print the options dialog as the host showed it");
   app.add_option("--plugin", pluginPath, "the plug-in library to load");
+  app.add_option("--call-log", callLogPath, "write every host call the plug-in makes to this file, as it happens");
 
   try {
     app.parse(argc, argv);
@@ -147,6 +156,8 @@ int main(int argc, char** argv) {
     return BadInput(output + ": output would overwrite the input; give --in-place to allow it");
 
   std::string text, error;
+  gStage.doing = "reading the drawing";
+  const auto readStart = Clock::now();
   if (!ReadFile(input, text, &error)) return BadInput(input + ": " + error);
   const bool inJson = IsJsonPath(input) || LooksLikeJson(text);
   const bool outJson = IsJsonPath(output);
@@ -164,6 +175,16 @@ int main(int argc, char** argv) {
   }
   const std::string marker = MarkerClassName();
   const DrawingSnapshot before = Snapshot(host, marker);
+  gStage.entitiesRead = host.ObjectCount();
+  const double readSeconds = SecondsSince(readStart);
+
+  // A debugging aid: the host streams every call here as it happens, so the
+  // log never has to fit in memory.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> callLog(nullptr, &std::fclose);
+  if (!callLogPath.empty()) {
+    callLog.reset(std::fopen(callLogPath.c_str(), "w"));
+    if (!callLog) return BadInput(callLogPath + ": cannot write: " + std::strerror(errno));
+  }
 
   RunOptions options;
   options.flags = flags;
@@ -172,6 +193,8 @@ int main(int argc, char** argv) {
   options.convertInPlace = convertInPlace;
   options.progress = !quiet && ::isatty(STDERR_FILENO);
   options.keepDialog = showDialog;
+  options.callLog = callLog.get();
+  gStage.doing = "cleaning the drawing";
   RunResult r = RunPlugin(host, pluginPath, options);
   if (!r.loaded) {
     std::fprintf(stderr, "drawclean: cannot load the plug-in %s: %s\n", pluginPath.c_str(), r.error.c_str());
@@ -185,6 +208,8 @@ int main(int argc, char** argv) {
     return kExitRunFailed;
   }
 
+  gStage.doing = "writing the drawing";
+  const auto writeStart = Clock::now();
   ReportContext ctx;
   ctx.input = input;
   ctx.output = dryRun ? "" : output;
@@ -207,10 +232,18 @@ int main(int argc, char** argv) {
   if (!svgPath.empty() &&
       !WriteFileAtomically(svgPath, BeforeAfterSvg(before, Snapshot(host, marker), input), &error))
     return BadInput(svgPath + ": cannot write: " + error);
+  ctx.readSeconds = readSeconds;
+  ctx.writeSeconds = SecondsSince(writeStart);
   if (!reportPath.empty() && !WriteFileAtomically(reportPath, ReportJson(r, ctx), &error))
     return BadInput(reportPath + ": cannot write: " + error);
   if (!quiet) std::fputs(ReportText(r, ctx).c_str(), stdout);
   for (const std::string& v : r.violations)
     if (quiet) std::fprintf(stderr, "drawclean: warning: host contract violation: %s\n", v.c_str());
   return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return RunGuarded([&] { return Drawclean(argc, argv); }, gStage);
 }

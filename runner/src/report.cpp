@@ -68,6 +68,9 @@ std::string ReportText(const RunResult& r, const ReportContext& c) {
                   c.file.unchanged, c.file.changed, c.file.created, c.file.removed, c.file.skipped);
     out += line;
   }
+  std::snprintf(line, sizeof line, "\ntime: read %.3f s, passes %.3f s, write %.3f s\n", c.readSeconds, r.seconds,
+                c.writeSeconds);
+  out += line;
   for (const std::string& v : r.violations) out += "host contract violation: " + v + "\n";
   return out;
 }
@@ -101,6 +104,7 @@ std::string ReportJson(const RunResult& r, const ReportContext& c) {
                         {"removed", c.file.removed}, {"notWritable", c.file.skipped}};
   j["violations"] = r.violations;
   j["seconds"] = r.seconds;
+  j["timing"] = {{"read", c.readSeconds}, {"passes", r.seconds}, {"write", c.writeSeconds}};
   return j.dump(2) + "\n";
 }
 

@@ -14,6 +14,7 @@ struct ReportContext {
   std::string format;         // "dxf" or "json"
   DxfWriteStats file;         // DXF only
   bool dxf = false;
+  double readSeconds = 0, writeSeconds = 0;  // reading (and mapping) the file; building and writing the outputs
 };
 
 std::string ReportText(const RunResult& r, const ReportContext& c);

@@ -109,11 +109,13 @@ RunResult RunPlugin(hostapp::Host& host, const std::string& pluginPath, const Ru
   const auto start = Clock::now();
   host.Activate();
   host.settings.convertInPlace = options.convertInPlace;
-  // The call log stays on: runs without it have left join pieces in the
-  // marker class (under investigation); it is cleared at each pass instead.
   r.before = CountByType(host);
   if (!host.LoadPlugin(pluginPath, &r.error)) return r;
   r.loaded = true;
+  // The log of a real drawing runs to millions of calls: never held, only
+  // streamed when asked for.
+  host.settings.logCalls = false;
+  host.StreamCallsTo(options.callLog);
   host.SendAction(kActionSetUp);
   const uint8_t* record = host.SettingsBlock();
 
@@ -132,19 +134,27 @@ RunResult RunPlugin(hostapp::Host& host, const std::string& pluginPath, const Ru
   script.closeWith = kDialogItemAccept;
   hostapp::QueueDialogScript(script);
 
-  // Pass boundaries: each traversal starts a pass, the last one is the sweep.
-  std::vector<Snapshot> marks;
-  std::vector<Clock::time_point> times;
+  // Pass boundaries: each traversal starts a pass, the last one is the
+  // sweep. Only the drawing as the last pass left it is kept, so the
+  // runner's own memory stays one copy of the drawing however many passes run.
+  Snapshot last;
+  Clock::time_point lastTime{};
+  std::vector<PassStats> boundaries;
   const std::string marker = MarkerClassName();
-  host.SetHook(kSelForEachObject, [&] {
-    host.ClearCalls();
-    marks.push_back(Take(host, marker));
-    times.push_back(Clock::now());
-  });
-  host.SetHook(kSelFinishObjectChanges, [&] {
-    marks.push_back(Take(host, marker));
-    times.push_back(Clock::now());
-  });
+  auto boundary = [&] {
+    Snapshot now = Take(host, marker);
+    const auto t = Clock::now();
+    if (lastTime != Clock::time_point{}) {
+      PassStats p;
+      Diff(last, now, p);
+      p.seconds = std::chrono::duration<double>(t - lastTime).count();
+      boundaries.push_back(p);
+    }
+    last = std::move(now);
+    lastTime = t;
+  };
+  host.SetHook(kSelForEachObject, boundary);
+  host.SetHook(kSelFinishObjectChanges, boundary);
 
   if (options.progress) {
     gProgress = Progress{&host};
@@ -169,15 +179,14 @@ RunResult RunPlugin(hostapp::Host& host, const std::string& pluginPath, const Ru
   std::vector<int> passFlags;
   for (size_t n = 0; n < kOptionCount; ++n)
     if (n != 7 && r.flagsUsed[n]) passFlags.push_back(int(n));
-  for (size_t i = 0; i + 1 < marks.size(); ++i) {
-    PassStats p;
+  for (size_t i = 0; i < boundaries.size(); ++i) {
+    PassStats p = boundaries[i];
     p.flag = i < passFlags.size() ? passFlags[i] : -1;
     p.name = p.flag >= 0 ? PassName(size_t(p.flag)) : "final sweep";
-    Diff(marks[i], marks[i + 1], p);
     if (p.flag < 0 && p.deleted + p.created + p.changed == 0) continue;
-    p.seconds = std::chrono::duration<double>(times[i + 1] - times[i]).count();
     r.passes.push_back(p);
   }
+  host.StreamCallsTo(nullptr);
   host.SendAction(kActionTearDown);
   r.after = CountByType(host);
   r.violations = host.Violations();

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <optional>
 #include <string>
@@ -24,6 +25,7 @@ struct RunOptions {
   bool convertInPlace = true;
   bool progress = false;  // pass progress on standard error
   bool keepDialog = false;  // render the dialog as the host showed it
+  std::FILE* callLog = nullptr;  // where the host streams its call log; none when null
 };
 
 struct PassStats {

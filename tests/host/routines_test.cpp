@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -440,6 +441,19 @@ TEST_F(Routines, HooksRunInsideTheirRoutineAndCallsAreLogged) {
   EXPECT_EQ(host.CallCount(), count + 1);
   EXPECT_EQ(host.Calls().size(), 2u);
   EXPECT_FALSE(host.UpdatesOn());
+
+  // Streamed, the log goes out line by line and nothing of it is kept.
+  std::FILE* stream = std::tmpfile();
+  const ObjectHandle kept = host.Add(Line(0, 0, 1, 0));
+  host.StreamCallsTo(stream);
+  Routine<GetObjectTypeFn>(kSelGetObjectType)(kept);
+  host.StreamCallsTo(nullptr);
+  std::rewind(stream);
+  char line[64] = {};
+  ASSERT_NE(std::fgets(line, sizeof line, stream), nullptr);
+  EXPECT_EQ(line, "GetObjectType(" + std::to_string(kept) + ")\n");
+  EXPECT_EQ(host.Calls().size(), 2u);
+  std::fclose(stream);
 }
 
 TEST_F(Routines, TheNewestHostIsCurrentUntilItGoes) {

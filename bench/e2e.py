@@ -1,0 +1,105 @@
+#!/usr/bin/python3
+"""End to end, as users get it: the release `drawclean --all` on generated
+floor plans, and beside it, in the same run, the ezdxf + shapely script
+(peer_clean.py) doing the same jobs. Wall time and peak memory of each
+process, drawclean's read / passes / write, the ratio to the peer and the
+object counts of both; then how drawclean's time grows from size to size.
+
+    bench/e2e.py [--sizes 1000,4000,16000,64000] [--drawclean PATH] [--no-peer]
+
+Build first: cmake --preset release && cmake --build --preset release
+Plans are generated once into build/bench-plans/ (same seed, same file).
+"""
+import argparse
+import json
+import os
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BENCH = os.path.join(ROOT, "bench")
+POINT_TOL, SIZE_TOL = "0.005", "0.001"
+
+
+def measured(cmd, stdout=subprocess.DEVNULL):
+    """Runs cmd; answers (exit status, wall seconds, peak RSS in MiB, stdout)."""
+    t = time.perf_counter()
+    out_r, out_w = os.pipe() if stdout is subprocess.PIPE else (None, None)
+    pid = os.fork()
+    if pid == 0:
+        try:
+            if out_w is not None:
+                os.dup2(out_w, 1)
+            else:
+                devnull = os.open(os.devnull, os.O_WRONLY)
+                os.dup2(devnull, 1)
+            os.execvp(cmd[0], cmd)
+        finally:
+            os._exit(127)
+    text = b""
+    if out_r is not None:
+        os.close(out_w)
+        with os.fdopen(out_r, "rb") as f:
+            text = f.read()
+    _, status, usage = os.wait4(pid, 0)
+    wall = time.perf_counter() - t
+    return os.waitstatus_to_exitcode(status), wall, usage.ru_maxrss / 1024.0, text.decode()
+
+
+def main(argv):
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--sizes", default="1000,4000,16000,64000")
+    ap.add_argument("--drawclean", default=os.path.join(ROOT, "build/release/runner/drawclean"))
+    ap.add_argument("--no-peer", action="store_true", help="run drawclean only")
+    a = ap.parse_args(argv)
+    if not os.access(a.drawclean, os.X_OK):
+        sys.exit(f"e2e.py: {a.drawclean} not found: build the release preset first")
+    plans = os.path.join(ROOT, "build", "bench-plans")
+    os.makedirs(plans, exist_ok=True)
+
+    rows = []
+    for n in [int(s) for s in a.sizes.split(",")]:
+        plan = os.path.join(plans, f"plan{n}.dxf")
+        if not os.path.exists(plan):
+            subprocess.run([os.path.join(BENCH, "floorplan.py"), str(n), plan], check=True)
+        report = os.path.join(plans, f"plan{n}.report.json")
+        rc, wall, peak, _ = measured([a.drawclean, "--all", "-t", POINT_TOL, "-s", SIZE_TOL, "-q", plan,
+                                      "-o", os.path.join(plans, f"plan{n}.clean.dxf"), "--report", report])
+        if rc != 0:
+            sys.exit(f"e2e.py: drawclean failed on {plan} (exit {rc})")
+        with open(report) as f:
+            r = json.load(f)
+        row = dict(n=r["totalBefore"], dc=wall, dcMiB=peak, dcAfter=r["totalAfter"], timing=r["timing"])
+        if not a.no_peer:
+            rc, pwall, ppeak, out = measured([os.path.join(BENCH, "peer_clean.py"), plan,
+                                              os.path.join(plans, f"plan{n}.peer.dxf"), "-t", POINT_TOL,
+                                              "-s", SIZE_TOL], stdout=subprocess.PIPE)
+            if rc != 0:
+                sys.exit(f"e2e.py: the peer script failed on {plan} (exit {rc})")
+            p = json.loads(out)
+            row.update(peer=pwall, peerMiB=ppeak, peerAfter=p["after"], peerTiming=p["seconds"])
+        rows.append(row)
+        print_row(row)
+        sys.stdout.flush()
+
+    print("\ngrowth of drawclean's wall time:")
+    for x, y in zip(rows, rows[1:]):
+        print(f"  {x['n']:>7} -> {y['n']:>7} entities ({y['n'] / x['n']:.1f}x): time x{y['dc'] / x['dc']:.2f}, "
+              f"peak memory x{y['dcMiB'] / x['dcMiB']:.2f}")
+
+
+def print_row(r):
+    t = r["timing"]
+    line = (f"{r['n']:>7} entities | drawclean {r['dc']:8.2f} s {r['dcMiB']:7.1f} MiB "
+            f"(read {t['read']:.2f} / passes {t['passes']:.2f} / write {t['write']:.2f}) -> {r['dcAfter']} objects")
+    if "peer" in r:
+        pt = r["peerTiming"]
+        line += (f" | peer {r['peer']:8.2f} s {r['peerMiB']:7.1f} MiB "
+                 f"(read {pt['read']:.2f} / passes {pt['passes']:.2f} / write {pt['write']:.2f}) -> "
+                 f"{r['peerAfter']} objects | drawclean/peer time {r['dc'] / r['peer']:.2f}")
+    print(line)
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])
