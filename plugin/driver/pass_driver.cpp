@@ -4,6 +4,7 @@
 
 #include "driver/run_globals.h"
 #include "host/host_calls.h"
+#include "index/candidate_index.h"
 #include "passes/passes.h"
 
 ClassId gMarkerClass = 0;
@@ -52,8 +53,12 @@ bool RunPasses(CallbackPtr cbp, CommandOptions options) {
   const bool haveMarkerClass = gMarkerClass != 0;
   if (haveMarkerClass && AnyPassEnabled(options)) {
     for (const PassRow& row : kPassTable)
-      if (OptionFlag(options, row.optionFlag))
+      if (OptionFlag(options, row.optionFlag)) {
+        // Each pass decides afresh whether the drawing is large enough for an index.
+        BeginPassCandidates();
         ForEachObject(cbp, kTraverseAllObjects, row.callback, kTraverseEnvironment);
+        EndPassCandidates();
+      }
     ForEachObject(cbp, kTraverseAllObjects, FinalSweepCallback, kTraverseEnvironment);
     FinishObjectChanges(cbp);
   }

@@ -4,6 +4,7 @@
 #include <utility>
 
 CallbackPtr gCBP = nullptr;
+ObjectChangeListener gObjectChangeListener = nullptr;
 
 namespace {
 
@@ -27,6 +28,17 @@ inline auto Call(CallbackPtr cbp, int32_t selector, Args... args) {
     gCBP = kept;
     return result;
   }
+}
+
+inline void Changed(CallbackPtr cbp, ObjectHandle before, ObjectHandle after) {
+  if (gObjectChangeListener != nullptr) gObjectChangeListener(cbp, before, after);
+}
+
+// A conversion answers the object that stands for the old one from now on,
+// or 0 when it was refused and nothing changed.
+inline ObjectHandle Converted(CallbackPtr cbp, ObjectHandle old, ObjectHandle now) {
+  if (now != 0) Changed(cbp, old, now);
+  return now;
 }
 
 }  // namespace
@@ -142,6 +154,7 @@ HostBool GetObjectBounds(CallbackPtr cbp, ObjectHandle o, WorldRect* out) {
 }
 void DeleteObject(CallbackPtr cbp, ObjectHandle o, HostBool flag) {
   Call<DeleteObjectFn>(cbp, kSelDeleteObject, o, flag);
+  Changed(cbp, o, 0);
 }
 ClassId GetObjectClass(CallbackPtr cbp, ObjectHandle o) {
   return Call<GetObjectClassFn>(cbp, kSelGetObjectClass, o);
@@ -228,8 +241,10 @@ int32_t GetObjectLongAttrB(CallbackPtr cbp, ObjectHandle o) {
 // ---- Lines, arcs and points ----
 
 ObjectHandle CreateLine(CallbackPtr cbp, const WorldPt* first, const WorldPt* second) {
-  return Call<CreateLineFn>(cbp, kSelCreateLine, static_cast<const HostWorldPt*>(first),
-                            static_cast<const HostWorldPt*>(second));
+  const ObjectHandle line = Call<CreateLineFn>(cbp, kSelCreateLine, static_cast<const HostWorldPt*>(first),
+                                               static_cast<const HostWorldPt*>(second));
+  if (line != 0) Changed(cbp, 0, line);
+  return line;
 }
 void GetLineEnds(CallbackPtr cbp, ObjectHandle o, WorldPt* first, WorldPt* second) {
   Call<GetLineEndsFn>(cbp, kSelGetLineEnds, o, static_cast<HostWorldPt*>(first),
@@ -238,6 +253,7 @@ void GetLineEnds(CallbackPtr cbp, ObjectHandle o, WorldPt* first, WorldPt* secon
 void SetLineEnds(CallbackPtr cbp, ObjectHandle o, const WorldPt* first, const WorldPt* second) {
   Call<SetLineEndsFn>(cbp, kSelSetLineEnds, o, static_cast<const HostWorldPt*>(first),
                       static_cast<const HostWorldPt*>(second));
+  Changed(cbp, o, o);
 }
 void GetArcGeometry(CallbackPtr cbp, ObjectHandle o, double* startDeg, double* sweepDeg,
                     WorldPt* center, double* hRadius, double* vRadius) {
@@ -246,6 +262,7 @@ void GetArcGeometry(CallbackPtr cbp, ObjectHandle o, double* startDeg, double* s
 }
 void SetArcAngles(CallbackPtr cbp, ObjectHandle o, double startDeg, double sweepDeg) {
   Call<SetArcAnglesFn>(cbp, kSelSetArcAngles, o, startDeg, sweepDeg);
+  Changed(cbp, o, o);
 }
 void GetObjectPoint(CallbackPtr cbp, ObjectHandle o, WorldPt* out) {
   Call<GetObjectPointFn>(cbp, kSelGetObjectPoint, o, static_cast<HostWorldPt*>(out));
@@ -265,20 +282,25 @@ void GetObjectPoints3D(CallbackPtr cbp, ObjectHandle o, WorldPt3D outFour[4]) {
 // ---- Vertex-list objects ----
 
 ObjectHandle CreatePolyline(CallbackPtr cbp) {
-  return Call<CreatePolylineFn>(cbp, kSelCreatePolyline);
+  const ObjectHandle polyline = Call<CreatePolylineFn>(cbp, kSelCreatePolyline);
+  if (polyline != 0) Changed(cbp, 0, polyline);
+  return polyline;
 }
 void AddVertex(CallbackPtr cbp, ObjectHandle o, const WorldPt* p, int32_t vertexType,
                double radius, HostBool flag) {
   Call<AddVertexFn>(cbp, kSelAddVertex, o, static_cast<const HostWorldPt*>(p), vertexType,
                     static_cast<const double*>(&radius), flag);
+  Changed(cbp, o, o);
 }
 void SetVertex(CallbackPtr cbp, ObjectHandle o, int16_t index, const WorldPt* p,
                int32_t vertexType, double radius, HostBool flag) {
   Call<SetVertexFn>(cbp, kSelSetVertex, o, index, static_cast<const HostWorldPt*>(p), vertexType,
                     static_cast<const double*>(&radius), flag);
+  Changed(cbp, o, o);
 }
 void DeleteVertex(CallbackPtr cbp, ObjectHandle o, int16_t index) {
   Call<DeleteVertexFn>(cbp, kSelDeleteVertex, o, index);
+  Changed(cbp, o, o);
 }
 int16_t GetVertexCount(CallbackPtr cbp, ObjectHandle o) {
   return Call<GetVertexCountFn>(cbp, kSelGetVertexCount, o);
@@ -299,13 +321,16 @@ void SetPolyClosed(CallbackPtr cbp, ObjectHandle o, HostBool closed) {
 }
 void ResetObject(CallbackPtr cbp, ObjectHandle o) {
   Call<ResetObjectFn>(cbp, kSelResetObject, o);
+  Changed(cbp, o, o);
 }
 HostBool PrepareObject(CallbackPtr cbp, ObjectHandle o) {
-  return Call<PrepareObjectFn>(cbp, kSelPrepareObject, o);
+  const HostBool prepared = Call<PrepareObjectFn>(cbp, kSelPrepareObject, o);
+  Changed(cbp, o, o);
+  return prepared;
 }
 ObjectHandle ConvertToPolyline(CallbackPtr cbp, ObjectHandle o, HostBool flag) {
-  return Call<ConvertToPolylineFn>(cbp, kSelConvertToPolyline, o, flag);
+  return Converted(cbp, o, Call<ConvertToPolylineFn>(cbp, kSelConvertToPolyline, o, flag));
 }
 ObjectHandle ConvertToType5Object(CallbackPtr cbp, ObjectHandle o, HostBool flag) {
-  return Call<ConvertToType5ObjectFn>(cbp, kSelConvertToType5Object, o, flag);
+  return Converted(cbp, o, Call<ConvertToType5ObjectFn>(cbp, kSelConvertToType5Object, o, flag));
 }

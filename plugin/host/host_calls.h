@@ -19,6 +19,13 @@
 // point. Null while the library is loaded and idle.
 extern CallbackPtr gCBP;
 
+// Told after each change the plug-in asks of the host's drawing, so that a
+// candidate index can keep up: (o, o) geometry or type of o changed, (0, o)
+// o created, (o, 0) o deleted, (old, new) old converted into new, which
+// takes its place. Null when nothing listens (the usual case).
+using ObjectChangeListener = void (*)(CallbackPtr cbp, ObjectHandle before, ObjectHandle after);
+extern ObjectChangeListener gObjectChangeListener;
+
 // ---- Command frame, memory and texts ----
 HostBool ConfirmCommand(CallbackPtr cbp, int16_t listId, int16_t index, HostBool flag);
 void SetCommandMode(CallbackPtr cbp, int16_t mode);

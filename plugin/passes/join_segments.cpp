@@ -19,6 +19,7 @@
 #include "geometry/object_types.h"
 #include "geometry/world_types.h"
 #include "host/host_calls.h"
+#include "index/candidate_index.h"
 #include "passes/passes.h"
 
 namespace {
@@ -42,6 +43,8 @@ ObjectHandle endSide = 0;
 // Where the walks of this visit start: the seed's successor, or the object
 // that a conversion put in its place.
 ObjectHandle firstCandidate = 0;
+// The object this visit started from.
+ObjectHandle seedObject = 0;
 // False once an attached piece did not land in the marker class (a host
 // without the class routines): the same pieces would then be found again
 // and again, so the join loop stops.
@@ -150,8 +153,27 @@ HostBool ReadCandidateEnds(CallbackPtr cbp, ObjectHandle object, WorldPt& start,
   return ReadSegmentEnds(cbp, object, start, end, type);
 }
 
+// Pieces are keyed by their bounds: the screen above passes only objects
+// whose bounds, grown by the point tolerance, hold a chain end.
+bool JoinKey(CallbackPtr cbp, ObjectHandle object, IndexBox* box) {
+  const int16_t type = GetObjectType(cbp, object);
+  if (type != kLineType && type != kArcType && !IsFlatVertexList(type)) return false;
+  WorldRect r;
+  GetObjectBounds(cbp, object, &r);
+  *box = BoxOf(r);
+  return true;
+}
+
+// Searches from `first` for pieces near either chain end.
+ObjectHandle FirstPieceCandidate(CallbackPtr cbp, ObjectHandle first) {
+  IndexBox ends[2] = {BoxAround(chainStart, gPointTolerance), BoxAround(chainEnd, gPointTolerance)};
+  for (IndexBox& b : ends) b = Grown(b, RoundingMargin(b));
+  StartCandidateSearch(cbp, seedObject, JoinKey, ends, 2);
+  return FirstCandidate(cbp, first);
+}
+
 HostBool HasPartner(CallbackPtr cbp, ObjectHandle first) {
-  for (ObjectHandle n = first; n != 0; n = NextObject(cbp, n)) {
+  for (ObjectHandle n = FirstPieceCandidate(cbp, first); n != 0; n = NextCandidate(cbp, n)) {
     WorldPt s(0.0, 0.0), e(0.0, 0.0);
     int16_t type = 0;
     if (ReadCandidateEnds(cbp, n, s, e, type) && MatchesRememberedAttributes(cbp, n) &&
@@ -208,7 +230,7 @@ bool AttachPiece(CallbackPtr cbp, ObjectHandle object, int16_t type, bool revers
 }
 
 HostBool ExtendChain(CallbackPtr cbp, ObjectHandle first) {
-  for (ObjectHandle n = first; n != 0; n = NextObject(cbp, n)) {
+  for (ObjectHandle n = FirstPieceCandidate(cbp, first); n != 0; n = NextCandidate(cbp, n)) {
     WorldPt s(0.0, 0.0), e(0.0, 0.0);
     int16_t type = 0;
     if (!ReadCandidateEnds(cbp, n, s, e, type) || !MatchesRememberedAttributes(cbp, n)) continue;
@@ -343,6 +365,7 @@ void JoinConnectedSegments(ObjectHandle object, CallbackPtr cbp) {
   endSide = 0;
   if (object == 0) return;
   firstCandidate = NextObject(cbp, object);
+  seedObject = object;
   if (GetObjectClass(cbp, object) == gMarkerClass) return;
 
   int16_t type = 0;
@@ -366,6 +389,7 @@ void JoinConnectedSegments(ObjectHandle object, CallbackPtr cbp) {
       DiscardSides(cbp);
       return;
     }
+    seedObject = seed;  // a new handle stands in the old one's place
     type = kCurvedVertexListType;  // chainStart and chainEnd keep the arc's end points
   }
   // The sides start with the seed's vertices plus its start: a seed with no

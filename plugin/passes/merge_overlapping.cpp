@@ -9,6 +9,7 @@
 #include "geometry/coords.h"
 #include "geometry/object_types.h"
 #include "host/host_calls.h"
+#include "index/candidate_index.h"
 #include "passes/passes.h"
 
 namespace {
@@ -21,6 +22,24 @@ constexpr double kUnread = std::numeric_limits<double>::quiet_NaN();
 
 bool IsFinite(const WorldPt& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 
+// BoundsNear(r, s) holds exactly when r and s, each stretched right and up
+// by its own width and height, meet: that stretched box is the key.
+IndexBox NearBox(const WorldRect& r) {
+  const double w = r.right - r.left, h = r.top - r.bottom;
+  const IndexBox b{r.left, r.bottom, r.right + w, r.top + h};
+  return Grown(b, RoundingMargin(b));
+}
+
+// Lines and arcs are keyed by their stretched bounds; nothing else merges.
+bool MergeKey(CallbackPtr cbp, ObjectHandle object, IndexBox* box) {
+  const int16_t type = GetObjectType(cbp, object);
+  if (type != kLineType && type != kArcType) return false;
+  WorldRect r;
+  GetObjectBounds(cbp, object, &r);
+  *box = NearBox(r);
+  return true;
+}
+
 void MergeLine(ObjectHandle object, CallbackPtr cbp) {
   WorldPt a(kUnread, kUnread), b(kUnread, kUnread);
   GetLineEnds(cbp, object, &a, &b);
@@ -29,7 +48,9 @@ void MergeLine(ObjectHandle object, CallbackPtr cbp) {
   GetObjectBounds(cbp, object, &r);
   RememberAttributes(cbp, object);
 
-  for (ObjectHandle n = NextObject(cbp, object); n != 0; n = NextObject(cbp, n)) {
+  const IndexBox near = NearBox(r);
+  StartCandidateSearch(cbp, object, MergeKey, &near, 1);
+  for (ObjectHandle n = FirstCandidate(cbp, NextObject(cbp, object)); n != 0; n = NextCandidate(cbp, n)) {
     if (GetObjectType(cbp, n) != kLineType) continue;
     WorldPt p(kUnread, kUnread), q(kUnread, kUnread);
     GetLineEnds(cbp, n, &p, &q);
@@ -110,7 +131,9 @@ void MergeArc(ObjectHandle object, CallbackPtr cbp) {
   NormaliseAngles(s, w);
   const double e = s + w;
 
-  for (ObjectHandle n = NextObject(cbp, object); n != 0; n = NextObject(cbp, n)) {
+  const IndexBox near = NearBox(r);
+  StartCandidateSearch(cbp, object, MergeKey, &near, 1);
+  for (ObjectHandle n = FirstCandidate(cbp, NextObject(cbp, object)); n != 0; n = NextCandidate(cbp, n)) {
     if (GetObjectType(cbp, n) != kArcType) continue;
     WorldRect bounds;
     GetObjectBounds(cbp, n, &bounds);

@@ -14,6 +14,7 @@
 #include "geometry/coords.h"
 #include "geometry/object_types.h"
 #include "host/host_calls.h"
+#include "index/candidate_index.h"
 #include "passes/passes.h"
 
 namespace {
@@ -171,6 +172,64 @@ bool IsDuplicate(CallbackPtr cbp, const Visited& v, ObjectHandle candidate) {
   }
 }
 
+// Where a duplicate of an object must lie: the box of what its type compares
+// (line ends, bounds or points), which a duplicate matches within
+// kCoordEpsilon. Objects of other types are never duplicates.
+bool DuplicateKey(CallbackPtr cbp, ObjectHandle object, IndexBox* box) {
+  Visited v;
+  v.object = object;
+  v.type = GetObjectType(cbp, object);
+  switch (v.type) {
+    case kLineType: {
+      GetLineEnds(cbp, object, &v.first, &v.second);
+      const WorldPt ends[2] = {v.first, v.second};
+      *box = BoxOf(ends, 2);
+      return true;
+    }
+    case kBoxType3:
+    case kBoxType4:
+    case kVertexListType:
+    case kCurvedVertexListType:
+    case kArcType:
+    case kValueBoxType:
+      GetObjectBounds(cbp, object, &v.bounds);
+      *box = BoxOf(v.bounds);
+      return true;
+    case kPoint3DType:
+      GetObjectPoint3D(cbp, object, &v.points[0]);
+      *box = BoxOf(v.points, 1);
+      return true;
+    case kFourPoints3DType:
+      GetObjectPoints3D(cbp, object, v.points);
+      *box = BoxOf(v.points, 4);
+      return true;
+    case kPointType:
+      GetObjectPoint(cbp, object, &v.first);
+      *box = BoxOf(&v.first, 1);
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The same box for the visited object, from what was read of it already.
+IndexBox VisitedBox(const Visited& v) {
+  switch (v.type) {
+    case kLineType: {
+      const WorldPt ends[2] = {v.first, v.second};
+      return BoxOf(ends, 2);
+    }
+    case kPoint3DType:
+      return BoxOf(v.points, 1);
+    case kFourPoints3DType:
+      return BoxOf(v.points, 4);
+    case kPointType:
+      return BoxOf(&v.first, 1);
+    default:
+      return BoxOf(v.bounds);
+  }
+}
+
 }  // namespace
 
 void RemoveDuplicateObject(ObjectHandle object, CallbackPtr cbp) {
@@ -180,9 +239,12 @@ void RemoveDuplicateObject(ObjectHandle object, CallbackPtr cbp) {
   RememberAttributes(cbp, object);  // for every object, whatever its type
   if (!ReadVisited(cbp, visited)) return;
 
+  const IndexBox box = VisitedBox(visited);
+  const IndexBox near = Grown(box, RoundingMargin(box));
+  StartCandidateSearch(cbp, object, DuplicateKey, &near, 1);
   bool duplicateFound = false;
-  for (ObjectHandle candidate = NextObject(cbp, object); candidate != 0;
-       candidate = NextObject(cbp, candidate)) {
+  for (ObjectHandle candidate = FirstCandidate(cbp, NextObject(cbp, object)); candidate != 0;
+       candidate = NextCandidate(cbp, candidate)) {
     if (!AcceptsCandidate(visited.type, GetObjectType(cbp, candidate))) continue;
     if (IsDuplicate(cbp, visited, candidate)) {
       duplicateFound = true;

@@ -1,0 +1,345 @@
+#include "index/candidate_index.h"
+
+#include <algorithm>
+#include <iterator>
+#include <cmath>
+#include <cstdint>
+#include <memory_resource>
+#include <new>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include <boost/geometry.hpp>
+#include <boost/geometry/geometries/box.hpp>
+#include <boost/geometry/geometries/point.hpp>
+#include <boost/geometry/index/rtree.hpp>
+
+#include "host/host_calls.h"
+#include "index/thresholds.h"
+
+namespace {
+
+namespace bg = boost::geometry;
+namespace bgi = boost::geometry::index;
+
+using TreePoint = bg::model::point<double, 2, bg::cs::cartesian>;
+using TreeBox = bg::model::box<TreePoint>;
+using TreeValue = std::pair<TreeBox, uint32_t>;  // box and entry number
+using Tree = bgi::rtree<TreeValue, bgi::quadratic<16>, bgi::indexable<TreeValue>, bgi::equal_to<TreeValue>,
+                        std::pmr::polymorphic_allocator<TreeValue>>;
+
+// Order keys leave this much room between neighbours, so objects the host
+// inserts between them get keys of their own; 32 insertions at one spot
+// would exhaust it, and the pass then goes back to walking.
+constexpr int64_t kKeyGap = int64_t{1} << 32;
+// The index's memory comes from one arena per pass that starts at this size
+// and grows geometrically, so it is asked for in a few large steps rather
+// than node by node, and given back whole at the end of the pass.
+constexpr size_t kFirstArenaBytes = size_t{1} << 20;
+
+enum class Place : uint8_t { kNone, kTree, kAnywhere, kDead };
+
+struct Entry {
+  ObjectHandle object = 0;
+  int64_t key = 0;      // host order
+  int64_t predKey = 0;  // key of the object last known right before this one
+  TreeBox box;
+  Place place = Place::kNone;
+  bool dirty = true;            // key to be read again before the next query
+  bool listedAnywhere = false;  // in Index::anywhere
+};
+
+struct Index {
+  Index()
+      : arena(kFirstArenaBytes),
+        entries(&arena),
+        byHandle(&arena),
+        tree(bgi::quadratic<16>(), bgi::indexable<TreeValue>(), bgi::equal_to<TreeValue>(),
+             std::pmr::polymorphic_allocator<TreeValue>(&arena)),
+        anywhere(&arena),
+        dirty(&arena),
+        hits(&arena),
+        results(&arena) {}
+  std::pmr::monotonic_buffer_resource arena;
+  std::pmr::vector<Entry> entries;
+  std::pmr::unordered_map<ObjectHandle, uint32_t> byHandle;
+  Tree tree;
+  std::pmr::vector<uint32_t> anywhere;  // entries whose key is no usable box
+  std::pmr::vector<uint32_t> dirty;
+  std::pmr::vector<TreeValue> hits;
+  std::pmr::vector<uint32_t> results;
+  IndexKeyFn key = nullptr;
+  int64_t lastKey = 0;
+  bool exhausted = false;  // order keys ran out: walk for the rest of the pass
+};
+
+// One search of one pass.
+struct Search {
+  ObjectHandle visited = 0;
+  IndexKeyFn key = nullptr;
+  TreeBox boxes[2];
+  int boxCount = 0;
+  bool boxesUsable = false;
+  bool walking = true;  // NextObject; otherwise `results` from `position`
+  int32_t steps = 0;
+  size_t position = 0;
+};
+
+Index* gIndex = nullptr;
+Search gSearch;
+
+bool Usable(const IndexBox& b) {
+  return std::isfinite(b.minX) && std::isfinite(b.minY) && std::isfinite(b.maxX) && std::isfinite(b.maxY) &&
+         b.minX <= b.maxX && b.minY <= b.maxY;
+}
+
+TreeBox ToTree(const IndexBox& b) { return TreeBox(TreePoint(b.minX, b.minY), TreePoint(b.maxX, b.maxY)); }
+
+Entry* Find(ObjectHandle object) {
+  auto it = gIndex->byHandle.find(object);
+  return it == gIndex->byHandle.end() ? nullptr : &gIndex->entries[it->second];
+}
+
+void MarkDirty(uint32_t n) {
+  Entry& e = gIndex->entries[n];
+  if (e.dirty || e.place == Place::kDead) return;
+  e.dirty = true;
+  gIndex->dirty.push_back(n);
+}
+
+void TakeOut(uint32_t n) {
+  Entry& e = gIndex->entries[n];
+  if (e.place == Place::kTree) gIndex->tree.remove(TreeValue(e.box, n));
+  e.place = Place::kNone;
+}
+
+// Reads the object's key again and files it where searches will find it.
+void Refile(CallbackPtr cbp, uint32_t n) {
+  Entry& e = gIndex->entries[n];
+  e.dirty = false;
+  if (e.place == Place::kDead) return;
+  TakeOut(n);
+  IndexBox box;
+  if (!gIndex->key(cbp, e.object, &box)) return;
+  if (Usable(box)) {
+    e.box = ToTree(box);
+    e.place = Place::kTree;
+    gIndex->tree.insert(TreeValue(e.box, n));
+  } else {
+    e.place = Place::kAnywhere;
+    if (!e.listedAnywhere) gIndex->anywhere.push_back(n);
+    e.listedAnywhere = true;
+  }
+}
+
+void RefileDirty(CallbackPtr cbp) {
+  // Refile may not add to the list: it only reads.
+  for (uint32_t n : gIndex->dirty) Refile(cbp, n);
+  gIndex->dirty.clear();
+}
+
+uint32_t AddEntry(ObjectHandle object, int64_t key, int64_t predKey) {
+  const auto n = static_cast<uint32_t>(gIndex->entries.size());
+  Entry e;
+  e.object = object;
+  e.key = key;
+  e.predKey = predKey;
+  gIndex->entries.push_back(e);
+  gIndex->byHandle[object] = n;
+  gIndex->dirty.push_back(n);
+  return n;
+}
+
+// A new object: placed before its successor, or at the end. One placed
+// before any object of the index lies before every object still to be
+// visited, where no search looks, and stays out.
+void PlaceNew(CallbackPtr cbp, ObjectHandle object) {
+  if (Find(object) != nullptr) return;
+  const ObjectHandle successor = NextObject(cbp, object);
+  if (successor == 0) {
+    const int64_t key = gIndex->lastKey + kKeyGap;
+    AddEntry(object, key, gIndex->lastKey);
+    gIndex->lastKey = key;
+    return;
+  }
+  Entry* s = Find(successor);
+  if (s == nullptr) return;
+  const int64_t key = s->predKey + (s->key - s->predKey) / 2;
+  if (key <= s->predKey || key >= s->key) {
+    gIndex->exhausted = true;
+    return;
+  }
+  const int64_t predKey = s->predKey;
+  s->predKey = key;  // s may move when entries grow: done before AddEntry
+  AddEntry(object, key, predKey);
+}
+
+// Told by the host layer of every change the plug-in makes to the drawing:
+// (o, o) changed, (0, o) created, (o, 0) deleted, (old, new) converted to a
+// new handle in old's place.
+void OnObjectChange(CallbackPtr cbp, ObjectHandle before, ObjectHandle after) {
+  if (gIndex == nullptr || gIndex->exhausted) return;
+  if (before == 0) {
+    if (after != 0) PlaceNew(cbp, after);
+    return;
+  }
+  auto it = gIndex->byHandle.find(before);
+  if (it == gIndex->byHandle.end()) return;
+  const uint32_t n = it->second;
+  if (after == before) {
+    MarkDirty(n);
+    return;
+  }
+  gIndex->byHandle.erase(it);
+  Entry& e = gIndex->entries[n];
+  if (after == 0) {
+    TakeOut(n);
+    e.place = Place::kDead;
+    return;
+  }
+  e.object = after;
+  gIndex->byHandle[after] = n;
+  MarkDirty(n);
+}
+
+// One walk from the visited object to the end keys every object that a
+// later search of this pass can reach.
+bool Build(CallbackPtr cbp) {
+  gIndex = new (std::nothrow) Index();
+  if (gIndex == nullptr) return false;
+  gIndex->key = gSearch.key;
+  int64_t key = 0;
+  for (ObjectHandle o = gSearch.visited; o != 0; o = NextObject(cbp, o)) {
+    AddEntry(o, key + kKeyGap, key);
+    key += kKeyGap;
+  }
+  gIndex->lastKey = key;
+  RefileDirty(cbp);
+  gObjectChangeListener = &OnObjectChange;
+  return true;
+}
+
+// The filtered objects at or after `from`, in host order.
+bool Query(CallbackPtr cbp, ObjectHandle from) {
+  const Entry* start = Find(from);
+  if (start == nullptr) return false;
+  const int64_t fromKey = start->key;
+  RefileDirty(cbp);
+  auto& results = gIndex->results;
+  results.clear();
+  auto& hits = gIndex->hits;
+  hits.clear();
+  for (int b = 0; b < gSearch.boxCount; ++b) gIndex->tree.query(bgi::intersects(gSearch.boxes[b]), std::back_inserter(hits));
+  for (const TreeValue& v : hits)
+    if (gIndex->entries[v.second].key >= fromKey) results.push_back(v.second);
+  for (uint32_t n : gIndex->anywhere) {
+    const Entry& e = gIndex->entries[n];
+    if (e.place == Place::kAnywhere && e.key >= fromKey) results.push_back(n);
+  }
+  std::sort(results.begin(), results.end(),
+            [](uint32_t a, uint32_t b) { return gIndex->entries[a].key < gIndex->entries[b].key; });
+  results.erase(std::unique(results.begin(), results.end()), results.end());
+  gSearch.position = 0;
+  return true;
+}
+
+ObjectHandle FromResults() {
+  const auto& results = gIndex->results;
+  while (gSearch.position < results.size()) {
+    const Entry& e = gIndex->entries[results[gSearch.position]];
+    if (e.place != Place::kDead) return e.object;
+    ++gSearch.position;
+  }
+  return 0;
+}
+
+bool IndexUsable() { return gIndex != nullptr && !gIndex->exhausted; }
+
+// A step of the walk; past the threshold the pass changes to the index, and
+// this search goes on from `next` among the filtered objects.
+ObjectHandle WalkTo(CallbackPtr cbp, ObjectHandle next) {
+  if (next == 0 || gIndex != nullptr) return next;
+  if (++gSearch.steps <= gCandidateIndexThreshold) return next;
+  if (!Build(cbp) || !gSearch.boxesUsable || !Query(cbp, next)) return next;
+  gSearch.walking = false;
+  return FromResults();
+}
+
+}  // namespace
+
+void BeginPassCandidates() {
+  EndPassCandidates();
+  gSearch = Search();
+}
+
+void EndPassCandidates() {
+  gObjectChangeListener = nullptr;
+  delete gIndex;
+  gIndex = nullptr;
+}
+
+void StartCandidateSearch(CallbackPtr cbp, ObjectHandle visited, IndexKeyFn key, const IndexBox* boxes,
+                          int boxCount) {
+  gSearch.visited = visited;
+  gSearch.key = key;
+  gSearch.boxCount = std::min(boxCount, 2);
+  gSearch.boxesUsable = gSearch.boxCount > 0;
+  for (int b = 0; b < gSearch.boxCount; ++b) {
+    gSearch.boxesUsable = gSearch.boxesUsable && Usable(boxes[b]);
+    gSearch.boxes[b] = ToTree(boxes[b]);
+  }
+  gSearch.walking = true;
+  gSearch.steps = 0;
+}
+
+ObjectHandle FirstCandidate(CallbackPtr cbp, ObjectHandle from) {
+  if (IndexUsable() && gSearch.boxesUsable && from != 0 && Query(cbp, from)) {
+    gSearch.walking = false;
+    return FromResults();
+  }
+  gSearch.walking = true;
+  return WalkTo(cbp, from);
+}
+
+ObjectHandle NextCandidate(CallbackPtr cbp, ObjectHandle current) {
+  if (gSearch.walking) return WalkTo(cbp, NextObject(cbp, current));
+  ++gSearch.position;
+  return FromResults();
+}
+
+IndexBox BoxOf(const WorldRect& r) { return IndexBox{r.left, r.bottom, r.right, r.top}; }
+
+namespace {
+template <typename Point>
+IndexBox BoxOfPoints(const Point* points, int count) {
+  IndexBox b{points[0].x, points[0].y, points[0].x, points[0].y};
+  for (int i = 1; i < count; ++i) {
+    // std::min and std::max would drop a NaN; the box must keep it unusable.
+    const double x = points[i].x, y = points[i].y;
+    if (std::isnan(x) || std::isnan(y)) return IndexBox{x, y, x, y};
+    b.minX = x < b.minX ? x : b.minX;
+    b.maxX = x > b.maxX ? x : b.maxX;
+    b.minY = y < b.minY ? y : b.minY;
+    b.maxY = y > b.maxY ? y : b.maxY;
+  }
+  return b;
+}
+}  // namespace
+
+IndexBox BoxOf(const WorldPt* points, int count) { return BoxOfPoints(points, count); }
+IndexBox BoxOf(const WorldPt3D* points, int count) { return BoxOfPoints(points, count); }
+
+IndexBox BoxAround(const WorldPt& p, double margin) {
+  return IndexBox{p.x - margin, p.y - margin, p.x + margin, p.y + margin};
+}
+
+IndexBox Grown(const IndexBox& box, double margin) {
+  return IndexBox{box.minX - margin, box.minY - margin, box.maxX + margin, box.maxY + margin};
+}
+
+double RoundingMargin(const IndexBox& box) {
+  const double largest = std::max({std::fabs(box.minX), std::fabs(box.minY), std::fabs(box.maxX),
+                                   std::fabs(box.maxY), 1.0});
+  return largest * 1e-12;
+}
