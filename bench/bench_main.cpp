@@ -83,9 +83,17 @@ struct OnceFigures {
   size_t objectBytes = 0;
   double heldMiB = 0, peakMiB = 0;
   bool interposed = false;
-  uint64_t pluginAllocations = 0;
-  uint64_t auditedCalls = 0;
+  // All passes on a small and a four times larger drawing: the index of a
+  // comparing pass may allocate a few arena blocks per pass, never per
+  // visited object or per host call, so the count must not grow with it.
+  uint64_t pluginAllocations[2] = {};
+  uint64_t auditedCalls[2] = {};
 };
+
+constexpr size_t kAuditedSizes[2] = {2000, 8000};
+// Per comparing pass: the index record and the arena's blocks, which double.
+constexpr uint64_t kMaxAllocationsPerPass = 8;
+constexpr uint64_t kComparingPasses = 3;
 
 OnceFigures MeasureOnce() {
   OnceFigures f;
@@ -107,19 +115,20 @@ OnceFigures MeasureOnce() {
     RunCommandOnce(*host, defaults);
     f.peakMiB = static_cast<double>(HeapPeakBytes() - base) / kMiB;
   }
-  {
+  for (size_t s = 0; s < 2; ++s) {
     // Every pass on the mixed drawing, counting what the plug-in's own code
     // puts on the heap.
     auto host = NewHostWithPlugin();
-    for (const hostapp::Object& o : MixedDrawing(2000)) host->Add(o);
+    for (const hostapp::Object& o : MixedDrawing(kAuditedSizes[s])) host->Add(o);
     void* plugin = PluginLibrary();
     f.interposed = plugin != nullptr && PluginUsesCountingNew(plugin);
     RunOptions all;
     for (uint8_t& flag : all.flags) flag = 1;
+    const uint64_t before = PluginAllocations();
     WatchPluginAllocations(plugin, true);
-    f.auditedCalls = RunCommandOnce(*host, all).hostCalls;
+    f.auditedCalls[s] = RunCommandOnce(*host, all).hostCalls;
     WatchPluginAllocations(plugin, false);
-    f.pluginAllocations = PluginAllocations();
+    f.pluginAllocations[s] = PluginAllocations() - before;
   }
   return f;
 }
@@ -218,12 +227,17 @@ void PrintSummary(const SummaryReporter& rep, const OnceFigures& once) {
               kLargeDrawing, once.heldMiB, once.peakMiB, kMaxLargeDrawingMiB);
   Verdict(once.peakMiB < kMaxLargeDrawingMiB);
 
-  std::printf("\nplug-in heap allocations during an all-passes run of 2000 objects "
-              "(%llu host calls): %llu%s",
-              static_cast<unsigned long long>(once.auditedCalls),
-              static_cast<unsigned long long>(once.pluginAllocations),
-              once.interposed ? "" : " (operator new not interposed: count not meaningful)");
-  Verdict(once.interposed && once.pluginAllocations == 0);
+  bool fewAllocations = once.interposed;
+  for (size_t s = 0; s < 2; ++s) {
+    std::printf("\nplug-in heap allocations during an all-passes run of %zu objects "
+                "(%llu host calls): %llu (target <= %llu: a few per comparing pass)%s",
+                kAuditedSizes[s], static_cast<unsigned long long>(once.auditedCalls[s]),
+                static_cast<unsigned long long>(once.pluginAllocations[s]),
+                static_cast<unsigned long long>(kMaxAllocationsPerPass * kComparingPasses),
+                once.interposed ? "" : " (operator new not interposed: count not meaningful)");
+    fewAllocations = fewAllocations && once.pluginAllocations[s] <= kMaxAllocationsPerPass * kComparingPasses;
+  }
+  Verdict(fewAllocations);
 
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);

@@ -25,7 +25,11 @@ namespace bgi = boost::geometry::index;
 
 using TreePoint = bg::model::point<double, 2, bg::cs::cartesian>;
 using TreeBox = bg::model::box<TreePoint>;
-using TreeValue = std::pair<TreeBox, uint32_t>;  // box and entry number
+// A box and the entry it was filed for, with the entry's version then: an
+// entry filed again leaves its old value behind, and queries skip values of
+// versions gone by. Removing from the tree would be dearer, and it puts its
+// underfull nodes on a heap of its own, once per removal.
+using TreeValue = std::pair<TreeBox, uint64_t>;
 using Tree = bgi::rtree<TreeValue, bgi::quadratic<16>, bgi::indexable<TreeValue>, bgi::equal_to<TreeValue>,
                         std::pmr::polymorphic_allocator<TreeValue>>;
 
@@ -44,7 +48,7 @@ struct Entry {
   ObjectHandle object = 0;
   int64_t key = 0;      // host order
   int64_t predKey = 0;  // key of the object last known right before this one
-  TreeBox box;
+  uint32_t version = 0;  // of its value in the tree
   Place place = Place::kNone;
   bool dirty = true;            // key to be read again before the next query
   bool listedAnywhere = false;  // in Index::anywhere
@@ -110,8 +114,14 @@ void MarkDirty(uint32_t n) {
 
 void TakeOut(uint32_t n) {
   Entry& e = gIndex->entries[n];
-  if (e.place == Place::kTree) gIndex->tree.remove(TreeValue(e.box, n));
+  if (e.place == Place::kTree) ++e.version;
   e.place = Place::kNone;
+}
+
+uint32_t EntryOf(const TreeValue& v) { return static_cast<uint32_t>(v.second); }
+bool Current(const TreeValue& v) {
+  const Entry& e = gIndex->entries[EntryOf(v)];
+  return e.place == Place::kTree && e.version == static_cast<uint32_t>(v.second >> 32);
 }
 
 // Reads the object's key again and files it where searches will find it.
@@ -123,9 +133,8 @@ void Refile(CallbackPtr cbp, uint32_t n) {
   IndexBox box;
   if (!gIndex->key(cbp, e.object, &box)) return;
   if (Usable(box)) {
-    e.box = ToTree(box);
     e.place = Place::kTree;
-    gIndex->tree.insert(TreeValue(e.box, n));
+    gIndex->tree.insert(TreeValue(ToTree(box), (uint64_t{e.version} << 32) | n));
   } else {
     e.place = Place::kAnywhere;
     if (!e.listedAnywhere) gIndex->anywhere.push_back(n);
@@ -232,7 +241,7 @@ bool Query(CallbackPtr cbp, ObjectHandle from) {
   hits.clear();
   for (int b = 0; b < gSearch.boxCount; ++b) gIndex->tree.query(bgi::intersects(gSearch.boxes[b]), std::back_inserter(hits));
   for (const TreeValue& v : hits)
-    if (gIndex->entries[v.second].key >= fromKey) results.push_back(v.second);
+    if (Current(v) && gIndex->entries[EntryOf(v)].key >= fromKey) results.push_back(EntryOf(v));
   for (uint32_t n : gIndex->anywhere) {
     const Entry& e = gIndex->entries[n];
     if (e.place == Place::kAnywhere && e.key >= fromKey) results.push_back(n);

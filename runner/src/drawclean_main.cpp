@@ -174,7 +174,9 @@ int Drawclean(int argc, char** argv) {
         classes.push_back(r.props.layer);
   }
   const std::string marker = MarkerClassName();
-  const DrawingSnapshot before = Snapshot(host, marker);
+  // Only the picture needs the drawing as it was: a copy of a large drawing is
+  // not taken for nothing.
+  const DrawingSnapshot before = svgPath.empty() ? DrawingSnapshot{} : Snapshot(host, marker);
   gStage.entitiesRead = host.ObjectCount();
   const double readSeconds = SecondsSince(readStart);
 
