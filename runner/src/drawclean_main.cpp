@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include "failure.h"
 #include "file_io.h"
 #include "json_form.h"
+#include "plugin_locate.h"
 #include "report.h"
 #include "run.h"
 #include "svg.h"
@@ -98,7 +100,7 @@ int Drawclean(int argc, char** argv) {
       "  drawclean --show-dialog --join --dry-run plan.dxf\n\n"
       "Exit status: 0 done, 1 the plug-in could not run, 2 bad input or options.");
 
-  std::string input, output, reportPath, svgPath, callLogPath, pluginPath = DRAWCLEAN_DEFAULT_PLUGIN;
+  std::string input, output, reportPath, svgPath, callLogPath, pluginPath;
   std::array<std::optional<bool>, kOptionCount> flags{};
   bool all = false, dryRun = false, quiet = false, inPlace = false, showDialog = false, convertInPlace = true;
   std::optional<double> pointTol, sizeTol;
@@ -134,7 +136,8 @@ int Drawclean(int argc, char** argv) {
   app.add_flag("--convert-in-place,!--no-convert-in-place", convertInPlace,
                "host keeps an object's handle when converting it (default) or gives a new one");
   app.add_flag("--show-dialog", showDialog, "print the options dialog as the host showed it");
-  app.add_option("--plugin", pluginPath, "the plug-in library to load");
+  app.add_option("--plugin", pluginPath,
+                 "the plug-in library to load (default: $DRAWCLEAN_PLUGIN, else the installed one)");
   app.add_option("--call-log", callLogPath, "write every host call the plug-in makes to this file, as it happens");
 
   try {
@@ -147,6 +150,13 @@ int Drawclean(int argc, char** argv) {
     std::string what = e.what();
     return BadInput(what + " (see --help)");
   }
+
+  const PluginChoice plugin = ChoosePlugin(pluginPath, std::getenv("DRAWCLEAN_PLUGIN"), ThisProgramLayout());
+  if (const std::string missing = MissingPluginMessage(plugin); !missing.empty()) {
+    std::fprintf(stderr, "drawclean: %s\n", missing.c_str());
+    return kExitRunFailed;
+  }
+  pluginPath = plugin.path;
 
   if (all)
     for (auto& f : flags)
