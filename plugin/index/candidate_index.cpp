@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory_resource>
 #include <new>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -59,8 +60,6 @@ struct Index {
       : arena(kFirstArenaBytes),
         entries(&arena),
         byHandle(&arena),
-        tree(bgi::quadratic<16>(), bgi::indexable<TreeValue>(), bgi::equal_to<TreeValue>(),
-             std::pmr::polymorphic_allocator<TreeValue>(&arena)),
         anywhere(&arena),
         dirty(&arena),
         hits(&arena),
@@ -68,7 +67,7 @@ struct Index {
   std::pmr::monotonic_buffer_resource arena;
   std::pmr::vector<Entry> entries;
   std::pmr::unordered_map<ObjectHandle, uint32_t> byHandle;
-  Tree tree;
+  std::optional<Tree> tree;  // made at once from every object's box, which packs it well
   std::pmr::vector<uint32_t> anywhere;  // entries whose key is no usable box
   std::pmr::vector<uint32_t> dirty;
   std::pmr::vector<TreeValue> hits;
@@ -124,22 +123,30 @@ bool Current(const TreeValue& v) {
   return e.place == Place::kTree && e.version == static_cast<uint32_t>(v.second >> 32);
 }
 
-// Reads the object's key again and files it where searches will find it.
-void Refile(CallbackPtr cbp, uint32_t n) {
+// Reads the object's key again; true with `value` set when it goes into the
+// tree, otherwise it is filed (or not) right here.
+bool Classify(CallbackPtr cbp, uint32_t n, TreeValue& value) {
   Entry& e = gIndex->entries[n];
   e.dirty = false;
-  if (e.place == Place::kDead) return;
+  if (e.place == Place::kDead) return false;
   TakeOut(n);
   IndexBox box;
-  if (!gIndex->key(cbp, e.object, &box)) return;
+  if (!gIndex->key(cbp, e.object, &box)) return false;
   if (Usable(box)) {
     e.place = Place::kTree;
-    gIndex->tree.insert(TreeValue(ToTree(box), (uint64_t{e.version} << 32) | n));
-  } else {
-    e.place = Place::kAnywhere;
-    if (!e.listedAnywhere) gIndex->anywhere.push_back(n);
-    e.listedAnywhere = true;
+    value = TreeValue(ToTree(box), (uint64_t{e.version} << 32) | n);
+    return true;
   }
+  e.place = Place::kAnywhere;
+  if (!e.listedAnywhere) gIndex->anywhere.push_back(n);
+  e.listedAnywhere = true;
+  return false;
+}
+
+// Reads the object's key again and files it where searches will find it.
+void Refile(CallbackPtr cbp, uint32_t n) {
+  TreeValue value;
+  if (Classify(cbp, n, value)) gIndex->tree->insert(value);
 }
 
 void RefileDirty(CallbackPtr cbp) {
@@ -224,7 +231,14 @@ bool Build(CallbackPtr cbp) {
     key += kKeyGap;
   }
   gIndex->lastKey = key;
-  RefileDirty(cbp);
+  auto& values = gIndex->hits;
+  values.clear();
+  TreeValue value;
+  for (uint32_t n : gIndex->dirty)
+    if (Classify(cbp, n, value)) values.push_back(value);
+  gIndex->dirty.clear();
+  gIndex->tree.emplace(values.begin(), values.end(), bgi::quadratic<16>(), bgi::indexable<TreeValue>(),
+                       bgi::equal_to<TreeValue>(), std::pmr::polymorphic_allocator<TreeValue>(&gIndex->arena));
   gObjectChangeListener = &OnObjectChange;
   return true;
 }
@@ -239,7 +253,7 @@ bool Query(CallbackPtr cbp, ObjectHandle from) {
   results.clear();
   auto& hits = gIndex->hits;
   hits.clear();
-  for (int b = 0; b < gSearch.boxCount; ++b) gIndex->tree.query(bgi::intersects(gSearch.boxes[b]), std::back_inserter(hits));
+  for (int b = 0; b < gSearch.boxCount; ++b) gIndex->tree->query(bgi::intersects(gSearch.boxes[b]), std::back_inserter(hits));
   for (const TreeValue& v : hits)
     if (Current(v) && gIndex->entries[EntryOf(v)].key >= fromKey) results.push_back(EntryOf(v));
   for (uint32_t n : gIndex->anywhere) {

@@ -247,6 +247,45 @@ bool SameObject(const Object& a, const Object& b) {
   return true;
 }
 
+namespace {
+// A multiply-xorshift mix of each field SameObject looks at, a word at a time.
+struct Digest {
+  uint64_t h = 0x9E3779B97F4A7C15ull;
+  void Mix(uint64_t w) {
+    h = (h ^ w) * 0xBF58476D1CE4E5B9ull;
+    h ^= h >> 31;
+  }
+  template <typename T>
+  void Add(const T& v) {
+    unsigned char bytes[sizeof v];
+    std::memcpy(bytes, &v, sizeof v);
+    for (size_t at = 0; at < sizeof v; at += 8) {
+      uint64_t w = 0;
+      std::memcpy(&w, bytes + at, std::min<size_t>(8, sizeof v - at));
+      Mix(w);
+    }
+  }
+  void Add(const HostWorldPt& p) { Add(p.x), Add(p.y); }
+  void Add(const HostWorldPt3D& p) { Add(p.x), Add(p.y), Add(p.z); }
+};
+}  // namespace
+
+uint64_t ObjectDigest(const Object& o) {
+  Digest d;
+  d.Add(o.type), d.Add(o.cls), d.Add(o.closed);
+  const auto& x = o.attr;
+  d.Add(x.wordA), d.Add(x.wordB), d.Add(x.longAttr), d.Add(x.record), d.Add(x.flags), d.Add(x.longB);
+  d.Add(x.longC), d.Add(x.group);
+  d.Add(o.first), d.Add(o.second), d.Add(o.center), d.Add(o.point), d.Add(o.point3d);
+  d.Add(o.startDeg), d.Add(o.sweepDeg), d.Add(o.hRadius), d.Add(o.vRadius);
+  for (const HostWorldPt3D& p : o.points3d) d.Add(p);
+  d.Add(o.vertices.size()), d.Add(o.vertices3d.size());
+  for (const hostapp::Vertex& v : o.vertices) d.Add(v.p), d.Add(v.type), d.Add(v.radius);
+  for (const HostWorldPt3D& p : o.vertices3d) d.Add(p);
+  d.Add(o.bounds.top), d.Add(o.bounds.left), d.Add(o.bounds.bottom), d.Add(o.bounds.right);
+  return d.h | 1;
+}
+
 // ---- reading ----
 
 namespace {

@@ -73,5 +73,8 @@ std::vector<BulgeVertex> BulgesFromVertices(const std::vector<hostapp::Vertex>& 
 
 // Same type, class, attributes and geometry (bit for bit).
 bool SameObject(const hostapp::Object& a, const hostapp::Object& b);
+// A 64-bit digest of everything SameObject compares, never 0: objects that
+// are the same have the same digest, and different ones almost surely not.
+uint64_t ObjectDigest(const hostapp::Object& o);
 
 }  // namespace drawclean

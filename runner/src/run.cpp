@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <unordered_map>
+#include <algorithm>
 
 #include "dxf_map.h"
 #include "hostapp/dialog_engine.h"
@@ -22,8 +22,10 @@ constexpr int16_t kMarkerListId = 11003, kMarkerIndex = 11;
 constexpr size_t kProgressMinObjects = 2000;
 constexpr size_t kProgressEvery = 500;
 
-// Snapshot of the live drawing between passes.
-using Snapshot = std::unordered_map<ObjectHandle, hostapp::Object>;
+// The live drawing between passes: each object's digest by handle, 0 where
+// there is none. Digests, not copies: a pass boundary of a large drawing
+// then costs one read of it and no allocation per object.
+using Snapshot = std::vector<uint64_t>;
 
 // Objects in the marker class are gone as far as the user is concerned: they
 // count as deleted by the pass that marked them, not by the final sweep.
@@ -33,19 +35,19 @@ Snapshot Take(const hostapp::Host& host, const std::string& marker) {
   for (ObjectHandle h : host.Objects()) {
     const hostapp::Object& o = host.Get(h);
     if (markerId && o.cls == *markerId) continue;
-    s.emplace(h, o);
+    if (h >= s.size()) s.resize(size_t{h} + 1 + s.size() / 2, 0);
+    s[h] = ObjectDigest(o);
   }
   return s;
 }
 
 void Diff(const Snapshot& was, const Snapshot& now, PassStats& p) {
-  for (const auto& [h, o] : was) {
-    auto it = now.find(h);
-    if (it == now.end()) ++p.deleted;
-    else if (!SameObject(o, it->second)) ++p.changed;
+  for (size_t h = 0; h < std::max(was.size(), now.size()); ++h) {
+    const uint64_t a = h < was.size() ? was[h] : 0, b = h < now.size() ? now[h] : 0;
+    if (a != 0 && b == 0) ++p.deleted;
+    else if (a == 0 && b != 0) ++p.created;
+    else if (a != b) ++p.changed;
   }
-  for (const auto& [h, o] : now)
-    if (!was.count(h)) ++p.created;
 }
 
 // Progress: the runner stands between the plug-in and the host's traversal
