@@ -3,6 +3,8 @@
 #include <type_traits>
 #include <utility>
 
+#include "driver/run_marks.h"
+
 CallbackPtr gCBP = nullptr;
 
 namespace {
@@ -142,12 +144,14 @@ HostBool GetObjectBounds(CallbackPtr cbp, ObjectHandle o, WorldRect* out) {
 }
 void DeleteObject(CallbackPtr cbp, ObjectHandle o, HostBool flag) {
   Call<DeleteObjectFn>(cbp, kSelDeleteObject, o, flag);
+  NoteDeleted(o);
 }
 ClassId GetObjectClass(CallbackPtr cbp, ObjectHandle o) {
   return Call<GetObjectClassFn>(cbp, kSelGetObjectClass, o);
 }
 void SetObjectClass(CallbackPtr cbp, ObjectHandle o, ClassId cls) {
   Call<SetObjectClassFn>(cbp, kSelSetObjectClass, o, cls);
+  NoteClassSet(o, cls);
 }
 
 // ---- Attributes ----
@@ -304,8 +308,12 @@ HostBool PrepareObject(CallbackPtr cbp, ObjectHandle o) {
   return Call<PrepareObjectFn>(cbp, kSelPrepareObject, o);
 }
 ObjectHandle ConvertToPolyline(CallbackPtr cbp, ObjectHandle o, HostBool flag) {
-  return Call<ConvertToPolylineFn>(cbp, kSelConvertToPolyline, o, flag);
+  const ObjectHandle converted = Call<ConvertToPolylineFn>(cbp, kSelConvertToPolyline, o, flag);
+  NoteConverted(o, converted);
+  return converted;
 }
 ObjectHandle ConvertToType5Object(CallbackPtr cbp, ObjectHandle o, HostBool flag) {
-  return Call<ConvertToType5ObjectFn>(cbp, kSelConvertToType5Object, o, flag);
+  const ObjectHandle converted = Call<ConvertToType5ObjectFn>(cbp, kSelConvertToType5Object, o, flag);
+  NoteConverted(o, converted);
+  return converted;
 }
