@@ -57,7 +57,7 @@ struct Reader {
     if (!i) return fallback;
     auto v = TagDouble(f.tags[*i]);
     if (!v || !std::isfinite(*v)) {
-      Fail(*i, "group " + std::to_string(code) + " value '" + std::string(Trimmed(f.tags[*i].value)) +
+      Fail(*i, "group " + std::to_string(code) + " value '" + Shown(Trimmed(f.tags[*i].value)) +
                    "' is not a finite number");
       return fallback;
     }
@@ -68,7 +68,7 @@ struct Reader {
     if (!i) return fallback;
     auto v = TagInt(f.tags[*i]);
     if (!v) {
-      Fail(*i, "group " + std::to_string(code) + " value '" + std::string(Trimmed(f.tags[*i].value)) +
+      Fail(*i, "group " + std::to_string(code) + " value '" + Shown(Trimmed(f.tags[*i].value)) +
                    "' is not an integer");
       return fallback;
     }
@@ -83,7 +83,7 @@ struct Reader {
     failed = true;
     if (error)
       *error = "line " + std::to_string(LineOf(f, tag) + 1) + ": " +
-               std::string(Trimmed(f.tags[first].value)) + ": " + what;
+               Shown(Trimmed(f.tags[first].value)) + ": " + what;
   }
   bool FlatExtrusion() {
     return Num(210, 0.0) == 0.0 && Num(220, 0.0) == 0.0 && Num(230, 1.0) == 1.0;
