@@ -230,6 +230,8 @@ int main(int argc, char** argv) {
       LoadDxf(kEmptyDxf, host, dxf, &ignored);  // adds nothing: the blank has no entities
     }
     out = SaveDxf(dxf, host, marker, &ctx.file);
+    if (ctx.file.outOfHandles)
+      return BadInput(ShownPath(input) + ": no entity handle above the largest in use is free for the new entities");
     if (ctx.file.skipped)
       std::fprintf(stderr, "drawclean: warning: %zu objects have no DXF form and were left out\n", ctx.file.skipped);
   }
