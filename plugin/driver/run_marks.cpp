@@ -1,6 +1,6 @@
 #include "driver/run_marks.h"
 
-#include <new>
+#include <cstdlib>
 
 #include "driver/run_globals.h"
 
@@ -66,7 +66,8 @@ void HandleSet::Erase(ObjectHandle h) {
 
 bool HandleSet::Grow() {
   const size_t capacity = capacity_ * 2;
-  ObjectHandle* slots = new (std::nothrow) ObjectHandle[capacity]();
+  // calloc: zero slots are empty, and a refusal answers null instead of throwing.
+  auto* slots = static_cast<ObjectHandle*>(std::calloc(capacity, sizeof(ObjectHandle)));
   if (slots == nullptr) return false;
   ObjectHandle* old = slots_;
   const size_t oldCapacity = capacity_;
@@ -78,12 +79,12 @@ bool HandleSet::Grow() {
     while (slots_[k] != 0) k = (k + 1) & (capacity_ - 1);
     slots_[k] = old[i];
   }
-  if (old != inline_) delete[] old;
+  if (old != inline_) std::free(old);
   return true;
 }
 
 void HandleSet::Clear() {
-  if (slots_ != inline_) delete[] slots_;
+  if (slots_ != inline_) std::free(slots_);
   slots_ = inline_;
   capacity_ = kInlineSlots;
   for (ObjectHandle& s : inline_) s = 0;
