@@ -113,7 +113,10 @@ bool PendingOutput::Prepare(const std::string& path, std::string* error) {
   const fs::path t(target_);
   fs::path dir = t.parent_path();
   if (dir.empty()) dir = ".";
-  const std::string tmpl = (dir / ("." + t.filename().string() + ".tmp-XXXXXX")).string();
+  std::string hidden = ".";
+  hidden += t.filename().string();
+  hidden += ".tmp-XXXXXX";
+  const std::string tmpl = (dir / hidden).string();
   std::vector<char> name(tmpl.begin(), tmpl.end());
   name.push_back('\0');
   fd_ = ::mkstemp(name.data());
