@@ -100,19 +100,28 @@ std::vector<Vertex> ArcToVertices(const Object& a) {
   const double sweep = std::isfinite(a.sweepDeg) ? std::clamp(a.sweepDeg, -360.0, 360.0) : 0.0;
   const bool circular =
       std::fabs(a.hRadius - a.vRadius) <= kCircularRelTol * std::max(std::fabs(a.hRadius), 1.0);
-  if (circular && std::fabs(sweep) <= kMaxArcVertexSweep) {
+  out.push_back(Vertex{ArcPoint(a, a.startDeg), 0, 0.0});
+  if (circular) {
+    // Pieces of at most a quarter turn, each an arc vertex at the point where
+    // the tangents at its ends meet, with a corner on the arc between pieces;
+    // past a quarter turn that point runs off towards infinity.
     const double r = std::fabs(a.hRadius);
-    const double mid = (a.startDeg + sweep / 2.0) * kDegToRad;
-    // Where the tangents at both ends meet.
-    const double reach = r / std::cos(sweep / 2.0 * kDegToRad);
-    out.push_back(Vertex{ArcPoint(a, a.startDeg), 0, 0.0});
-    out.push_back(Vertex{HostWorldPt{a.center.y + reach * std::sin(mid), a.center.x + reach * std::cos(mid)},
-                         3, r});
-    out.push_back(Vertex{ArcPoint(a, a.startDeg + sweep), 0, 0.0});
+    const int pieces = std::max(1, static_cast<int>(std::ceil(std::fabs(sweep) / kMaxArcPieceDeg)));
+    const double step = sweep / pieces;
+    const double reach = r / std::cos(step / 2.0 * kDegToRad);
+    for (int k = 0; k < pieces; ++k) {
+      const double mid = (a.startDeg + step * (k + 0.5)) * kDegToRad;
+      out.push_back(Vertex{HostWorldPt{a.center.y + reach * std::sin(mid), a.center.x + reach * std::cos(mid)},
+                           3, r});
+      out.push_back(Vertex{ArcPoint(a, a.startDeg + step * (k + 1)), 0, 0.0});
+    }
     return out;
   }
-  const int steps = std::max(1, static_cast<int>(std::ceil(std::fabs(sweep) / kMaxSampleStepDeg)));
-  for (int i = 0; i <= steps; ++i)
+  // A chord of parameter step d leaves the curve by at most
+  // size * (1 - cos(d / 2)): the step keeps that within the bound.
+  const double maxStepDeg = 2.0 * std::acos(1.0 - kEllipseChordRelTol) / kDegToRad;
+  const int steps = std::max(1, static_cast<int>(std::ceil(std::fabs(sweep) / maxStepDeg)));
+  for (int i = 1; i <= steps; ++i)
     out.push_back(Vertex{ArcPoint(a, a.startDeg + sweep * i / steps), 0, 0.0});
   return out;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unordered_set>
 #include <utility>
 
 #include "hostapp/dialog_engine.h"
@@ -172,6 +173,20 @@ std::optional<ClassId> Host::FindClass(const std::string& name) const {
 std::string Host::ClassName(ClassId id) const {
   if (id <= 0 || static_cast<size_t>(id) >= classNames_.size()) return std::string();
   return classNames_[id];
+}
+
+std::string Host::UnusedClassName(const std::string& base) const {
+  auto folded = [](std::string s) {
+    for (char& c : s)
+      if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return s;
+  };
+  std::unordered_set<std::string> taken;
+  for (size_t id = 1; id < classNames_.size(); ++id)
+    if (classLive_[id]) taken.insert(folded(classNames_[id]));
+  std::string name = base;
+  for (unsigned n = 2; taken.count(folded(name)) != 0; ++n) name = base + " " + std::to_string(n);
+  return name;
 }
 
 bool Host::ClassExists(ClassId id) const {

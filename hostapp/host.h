@@ -56,6 +56,10 @@ class Host {
   std::optional<ClassId> FindClass(const std::string& name) const;
   std::string ClassName(ClassId id) const;
   bool ClassExists(ClassId id) const;
+  // `base`, or `base` with " 2", " 3", ... added: the first that no live
+  // class of this host has, letter case ignored (drawing formats such as DXF
+  // take layer names without regard to case).
+  std::string UnusedClassName(const std::string& base) const;
 
   // ---- behaviour ----
   struct Settings {
@@ -193,5 +197,10 @@ inline Host* CurrentHost() { return detail::gCurrentHost; }
 
 // Text of the host's string lists (11000, 11001, 11003); nullptr when unknown.
 const char* ResourceText(int16_t listId, int16_t index);
+
+// The name the host gives the plug-in's marker class (list 11003, index 11),
+// process-wide; kDefaultMarkerClassName until set.
+inline constexpr const char* kDefaultMarkerClassName = "Clean-up marker";
+void SetMarkerClassName(const std::string& name);
 
 }  // namespace hostapp

@@ -707,6 +707,15 @@ constexpr const char* kList11001[] = {
 
 }  // namespace
 
+namespace {
+std::string& MarkerClassNameText() {
+  static std::string name = kDefaultMarkerClassName;
+  return name;
+}
+}  // namespace
+
+void SetMarkerClassName(const std::string& name) { MarkerClassNameText() = name; }
+
 const char* ResourceText(int16_t listId, int16_t index) {
   switch (listId) {
     case 11000:
@@ -716,7 +725,7 @@ const char* ResourceText(int16_t listId, int16_t index) {
       if (index >= 1 && index <= 15) return kList11001[index - 1];
       return nullptr;
     case 11003:
-      if (index == 11) return "Clean-up marker";
+      if (index == 11) return MarkerClassNameText().c_str();
       return nullptr;
     default:
       return nullptr;

@@ -15,12 +15,13 @@ bool ComputeBounds(const Object& o, HostWorldRect* out);
 // The empty rectangle: the same convention as the plug-in's default WorldRect.
 HostWorldRect EmptyRect();
 
-// The vertices that stand for an arc after ConvertToPolyline: a circular arc
-// of at most kMaxArcVertexSweep degrees becomes start point, arc vertex at the
-// tangent point (with the radius) and end point; any other arc is sampled as
-// plain corners at most kMaxSampleStepDeg degrees apart.
-constexpr double kMaxArcVertexSweep = 140.0;
-constexpr double kMaxSampleStepDeg = 10.0;
+// The vertices that stand for an arc after ConvertToPolyline. A circular arc
+// (a full circle too) becomes its start point, then per piece of at most
+// kMaxArcPieceDeg degrees an arc vertex at the tangent point (with the radius)
+// and the piece's end point. An elliptical arc, which no arc vertex can hold,
+// becomes chords that leave it by at most kEllipseChordRelTol times its size.
+constexpr double kMaxArcPieceDeg = 90.0;
+constexpr double kEllipseChordRelTol = 1e-6;
 std::vector<Vertex> ArcToVertices(const Object& arc);
 
 }  // namespace hostapp

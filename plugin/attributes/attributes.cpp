@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "driver/run_marks.h"
 #include "host/host_calls.h"
 
 namespace {
@@ -34,6 +35,9 @@ void CopyAttributes(CallbackPtr cbp, ObjectHandle source, ObjectHandle destinati
   (void)GetObjectAttrRecord(cbp, source, record);
   SetObjectAttrRecord(cbp, destination, record);
   SetObjectClass(cbp, destination, GetObjectClass(cbp, source));
+  // A copy of a user's object stays the user's, even in a class that
+  // happens to be the marker class; a copy of a marked one goes with it.
+  CarryRunMark(source, destination);
   // The host has no routine to switch a flag off: a flag off on the source
   // leaves the destination's as it was.
   if (GetObjectFlagC(cbp, source)) SetObjectFlagC(cbp, destination);

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "driver/run_globals.h"
+#include "driver/run_marks.h"
 #include "host/host_calls.h"
 #include "index/candidate_index.h"
 #include "passes/passes.h"
@@ -31,6 +32,10 @@ constexpr PassRow kPassTable[] = {
     {6, JoinConnectedSegments},   {8, ReduceVertices},
 };
 
+// Set by the final sweep when it meets an object in the marker class that
+// the run never put there: the class is the user's, and stays.
+bool gMarkerClassShared = false;
+
 bool AnyPassEnabled(const CommandOptions& options) {
   for (const PassRow& row : kPassTable)
     if (OptionFlag(options, row.optionFlag)) return true;
@@ -51,6 +56,8 @@ bool RunPasses(CallbackPtr cbp, CommandOptions options) {
   // Class 0 is where every ordinary object lives: without a class of our own
   // the sweep would delete the drawing, so nothing runs.
   const bool haveMarkerClass = gMarkerClass != 0;
+  gMarkerClassShared = false;
+  BeginRunMarks();
   if (haveMarkerClass && AnyPassEnabled(options)) {
     for (const PassRow& row : kPassTable)
       if (OptionFlag(options, row.optionFlag)) {
@@ -63,12 +70,18 @@ bool RunPasses(CallbackPtr cbp, CommandOptions options) {
     FinishObjectChanges(cbp);
   }
 
-  DeleteClass(cbp, markerName);
+  // Marks lost for want of memory: objects left in the class may be ours,
+  // but they cannot be told from the user's, so the class stays too.
+  if (RunMarksIncomplete()) gMarkerClassShared = true;
+  EndRunMarks();
+  if (!gMarkerClassShared) DeleteClass(cbp, markerName);
   RefreshHost(cbp);
   SetHostUpdates(cbp, 1);
   return haveMarkerClass;
 }
 
 void FinalSweepCallback(ObjectHandle object, CallbackPtr cbp) {
-  if (GetObjectClass(cbp, object) == gMarkerClass) DeleteObject(cbp, object, 1);
+  if (GetObjectClass(cbp, object) != gMarkerClass) return;
+  if (IsRunMark(object)) DeleteObject(cbp, object, 1);
+  else gMarkerClassShared = true;
 }

@@ -3,6 +3,8 @@
 #include <type_traits>
 #include <utility>
 
+#include "driver/run_marks.h"
+
 CallbackPtr gCBP = nullptr;
 ObjectChangeListener gObjectChangeListener = nullptr;
 
@@ -154,6 +156,7 @@ HostBool GetObjectBounds(CallbackPtr cbp, ObjectHandle o, WorldRect* out) {
 }
 void DeleteObject(CallbackPtr cbp, ObjectHandle o, HostBool flag) {
   Call<DeleteObjectFn>(cbp, kSelDeleteObject, o, flag);
+  NoteDeleted(o);
   Changed(cbp, o, 0);
 }
 ClassId GetObjectClass(CallbackPtr cbp, ObjectHandle o) {
@@ -161,6 +164,7 @@ ClassId GetObjectClass(CallbackPtr cbp, ObjectHandle o) {
 }
 void SetObjectClass(CallbackPtr cbp, ObjectHandle o, ClassId cls) {
   Call<SetObjectClassFn>(cbp, kSelSetObjectClass, o, cls);
+  NoteClassSet(o, cls);
 }
 
 // ---- Attributes ----
@@ -329,8 +333,12 @@ HostBool PrepareObject(CallbackPtr cbp, ObjectHandle o) {
   return prepared;
 }
 ObjectHandle ConvertToPolyline(CallbackPtr cbp, ObjectHandle o, HostBool flag) {
-  return Converted(cbp, o, Call<ConvertToPolylineFn>(cbp, kSelConvertToPolyline, o, flag));
+  const ObjectHandle converted = Call<ConvertToPolylineFn>(cbp, kSelConvertToPolyline, o, flag);
+  NoteConverted(o, converted);
+  return Converted(cbp, o, converted);
 }
 ObjectHandle ConvertToType5Object(CallbackPtr cbp, ObjectHandle o, HostBool flag) {
-  return Converted(cbp, o, Call<ConvertToType5ObjectFn>(cbp, kSelConvertToType5Object, o, flag));
+  const ObjectHandle converted = Call<ConvertToType5ObjectFn>(cbp, kSelConvertToType5Object, o, flag);
+  NoteConverted(o, converted);
+  return Converted(cbp, o, converted);
 }

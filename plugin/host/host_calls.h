@@ -7,7 +7,9 @@
 // calls back into the plug-in (a traversal, a dialog event, a nested main)
 // can never leave a changed gCBP behind.
 //
-// This is the only place that calls into the host by selector.
+// This is the only place that calls into the host by selector. Class
+// changes, conversions and deletions are also reported to the run's marks
+// (driver/run_marks.h); that costs no host call.
 #pragma once
 
 #include <cstdint>

@@ -36,6 +36,10 @@ int BadInput(const std::string& what) {
   return kExitBadInput;
 }
 
+// Paths are the user's own typing: shown whole unless absurdly long.
+constexpr size_t kPathShownLimit = 200;
+std::string ShownPath(const std::string& path) { return Shown(path, kPathShownLimit); }
+
 bool IsJsonPath(const std::string& p) { return std::filesystem::path(p).extension() == ".json"; }
 
 bool LooksLikeJson(const std::string& text) {
@@ -163,12 +167,36 @@ int Drawclean(int argc, char** argv) {
       if (!f) f = true;
   if (output.empty()) output = inPlace ? input : DefaultOutput(input);
   if (!dryRun && SameFile(input, output) && !inPlace)
-    return BadInput(output + ": output would overwrite the input; give --in-place to allow it");
+    return BadInput(ShownPath(output) + ": output would overwrite the input; give --in-place to allow it");
 
-  std::string text, error;
+  // Every output is checked, and its temporary file made, before the drawing
+  // is read: a bad path fails at once, not after the work.
+  struct Output {
+    const char* option;
+    const std::string& path;
+    bool wanted;
+    PendingOutput file;
+  };
+  Output outputs[] = {{"-o", output, !dryRun, {}},
+                      {"--svg", svgPath, !svgPath.empty(), {}},
+                      {"--report", reportPath, !reportPath.empty(), {}}};
+  std::string error;
+  for (Output& o : outputs) {
+    if (!o.wanted) continue;
+    if (o.option != outputs[0].option && SameFile(input, o.path))
+      return BadInput(ShownPath(o.path) + ": " + o.option + " would overwrite the input");
+    if (!o.file.Prepare(o.path, &error)) return BadInput(ShownPath(o.path) + ": cannot write: " + error);
+    for (Output& other : outputs)
+      if (&other != &o && other.wanted && !other.file.Target().empty() &&
+          SameFile(other.file.Target(), o.file.Target()))
+        return BadInput(ShownPath(o.path) + ": " + o.option + " and " + other.option + " name the same file");
+  }
+
+  std::string text;
   gStage.doing = "reading the drawing";
   const auto readStart = Clock::now();
-  if (!ReadFile(input, text, &error)) return BadInput(input + ": " + error);
+  if (!ReadFile(input, text, &error)) return BadInput(ShownPath(input) + ": " + error);
+  if (text.empty()) return BadInput(ShownPath(input) + ": empty file");
   const bool inJson = IsJsonPath(input) || LooksLikeJson(text);
   const bool outJson = IsJsonPath(output);
 
@@ -176,13 +204,16 @@ int Drawclean(int argc, char** argv) {
   DxfDrawing dxf;
   std::vector<std::string> classes;
   if (inJson) {
-    if (!LoadJsonDrawing(text, host, classes, &error)) return BadInput(input + ": " + error);
+    if (!LoadJsonDrawing(text, host, classes, &error)) return BadInput(ShownPath(input) + ": " + error);
   } else {
-    if (!LoadDxf(std::move(text), host, dxf, &error)) return BadInput(input + ": " + error);
+    if (!LoadDxf(std::move(text), host, dxf, &error)) return BadInput(ShownPath(input) + ": " + error);
     for (const auto& r : dxf.records)
       if (r.handle && std::find(classes.begin(), classes.end(), r.props.layer) == classes.end())
         classes.push_back(r.props.layer);
   }
+  // A layer named like the marker class would be swept with it: the marker
+  // takes a name that no layer of this drawing has.
+  hostapp::SetMarkerClassName(host.UnusedClassName(hostapp::kDefaultMarkerClassName));
   const std::string marker = MarkerClassName();
   // Only the picture needs the drawing as it was: a copy of a large drawing is
   // not taken for nothing.
@@ -236,18 +267,22 @@ int Drawclean(int argc, char** argv) {
       LoadDxf(kEmptyDxf, host, dxf, &ignored);  // adds nothing: the blank has no entities
     }
     out = SaveDxf(dxf, host, marker, &ctx.file);
+    if (ctx.file.outOfHandles)
+      return BadInput(ShownPath(input) + ": no entity handle above the largest in use is free for the new entities");
     if (ctx.file.skipped)
       std::fprintf(stderr, "drawclean: warning: %zu objects have no DXF form and were left out\n", ctx.file.skipped);
   }
-  if (!dryRun && !WriteFileAtomically(output, out, &error))
-    return BadInput(output + ": cannot write: " + error);
-  if (!svgPath.empty() &&
-      !WriteFileAtomically(svgPath, BeforeAfterSvg(before, Snapshot(host, marker), input), &error))
-    return BadInput(svgPath + ": cannot write: " + error);
   ctx.readSeconds = readSeconds;
-  ctx.writeSeconds = SecondsSince(writeStart);
-  if (!reportPath.empty() && !WriteFileAtomically(reportPath, ReportJson(r, ctx), &error))
-    return BadInput(reportPath + ": cannot write: " + error);
+  ctx.writeSeconds = SecondsSince(writeStart);  // the drawing's text built
+  const std::string texts[] = {
+      dryRun ? "" : out, svgPath.empty() ? "" : BeforeAfterSvg(before, Snapshot(host, marker), input),
+      reportPath.empty() ? "" : ReportJson(r, ctx)};
+  // All written in full before any replaces its target.
+  for (size_t i = 0; i < std::size(outputs); ++i)
+    if (outputs[i].wanted && !outputs[i].file.Write(texts[i], &error))
+      return BadInput(ShownPath(outputs[i].path) + ": cannot write: " + error);
+  for (Output& o : outputs)
+    if (o.wanted && !o.file.Commit(&error)) return BadInput(ShownPath(o.path) + ": cannot write: " + error);
   if (!quiet) std::fputs(ReportText(r, ctx).c_str(), stdout);
   for (const std::string& v : r.violations)
     if (quiet) std::fprintf(stderr, "drawclean: warning: host contract violation: %s\n", v.c_str());

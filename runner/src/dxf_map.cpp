@@ -57,7 +57,7 @@ struct Reader {
     if (!i) return fallback;
     auto v = TagDouble(f.tags[*i]);
     if (!v || !std::isfinite(*v)) {
-      Fail(*i, "group " + std::to_string(code) + " value '" + std::string(Trimmed(f.tags[*i].value)) +
+      Fail(*i, "group " + std::to_string(code) + " value '" + Shown(Trimmed(f.tags[*i].value)) +
                    "' is not a finite number");
       return fallback;
     }
@@ -68,7 +68,7 @@ struct Reader {
     if (!i) return fallback;
     auto v = TagInt(f.tags[*i]);
     if (!v) {
-      Fail(*i, "group " + std::to_string(code) + " value '" + std::string(Trimmed(f.tags[*i].value)) +
+      Fail(*i, "group " + std::to_string(code) + " value '" + Shown(Trimmed(f.tags[*i].value)) +
                    "' is not an integer");
       return fallback;
     }
@@ -83,7 +83,7 @@ struct Reader {
     failed = true;
     if (error)
       *error = "line " + std::to_string(LineOf(f, tag) + 1) + ": " +
-               std::string(Trimmed(f.tags[first].value)) + ": " + what;
+               Shown(Trimmed(f.tags[first].value)) + ": " + what;
   }
   bool FlatExtrusion() {
     return Num(210, 0.0) == 0.0 && Num(220, 0.0) == 0.0 && Num(230, 1.0) == 1.0;
@@ -116,13 +116,16 @@ bool SamePt3(const HostWorldPt3D& a, const HostWorldPt3D& b) {
   return SameBits(a.x, b.x) && SameBits(a.y, b.y) && SameBits(a.z, b.z);
 }
 
+// A handle too long for 64 bits saturates, so it still counts as the largest.
 unsigned long long ParseHex(std::string_view s) {
+  constexpr unsigned long long kMax = ~0ull;
   unsigned long long v = 0;
   for (char c : s) {
     int d = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10
           : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
     if (d < 0) return 0;
-    v = v * 16 + d;
+    if (v > (kMax - unsigned(d)) / 16) return kMax;
+    v = v * 16 + unsigned(d);
   }
   return v;
 }
@@ -450,6 +453,8 @@ bool LoadDxf(std::string text, hostapp::Host& host, DxfDrawing& d, std::string* 
   const auto& tags = d.file.tags;
 
   unsigned long long maxHandle = 0;
+  bool haveVersion = false;
+  bool r13OrLater = false;
   for (size_t i = 0; i < tags.size(); ++i) {
     const bool seedValue = i > 0 && tags[i - 1].code == 9 && Trimmed(tags[i - 1].value) == "$HANDSEED";
     if ((tags[i].code == 5 || tags[i].code == 105) && !seedValue)
@@ -458,13 +463,23 @@ bool LoadDxf(std::string text, hostapp::Host& host, DxfDrawing& d, std::string* 
     std::string_view name = Trimmed(tags[i].value);
     if (name == "$ACADVER") {
       std::string_view v = Trimmed(tags[i + 1].value);
-      d.r12 = v.size() == 6 && v.substr(0, 2) == "AC" && v <= "AC1009";
+      haveVersion = true;
+      d.r12 = v.size() == 6 && v.substr(0, 2) == "AC" && v < "AC1015";
+      r13OrLater = !(v.size() == 6 && v.substr(0, 2) == "AC" && v <= "AC1009");
     } else if (name == "$HANDSEED") {
       d.handseedTag = i + 1;
       d.handseed = ParseHex(Trimmed(tags[i + 1].value));
     }
   }
-  d.handseed = std::max(d.handseed, maxHandle + 1);
+  if (!haveVersion) d.r12 = true;
+  // New handles go above every one in use, whatever a stale seed says; a
+  // seed at the very top leaves no room and is not in use itself, so it
+  // gives way. The last value stays unused so the seed written back is free.
+  constexpr unsigned long long kLastHandle = ~0ull;
+  const unsigned long long aboveInUse = maxHandle == kLastHandle ? kLastHandle : maxHandle + 1;
+  d.handseed = std::max(d.handseed, aboveInUse);
+  if (d.handseed == kLastHandle) d.handseed = aboveInUse;
+  d.handlesExhausted = d.handseed == kLastHandle;
 
   for (const DxfSection& s : FindSections(d.file))
     if (s.name == "ENTITIES") d.entities = s;
@@ -499,6 +514,7 @@ bool LoadDxf(std::string text, hostapp::Host& host, DxfDrawing& d, std::string* 
     }
     d.records.push_back(std::move(rec));
   }
+  if (r13OrLater) d.usesHandles = d.subclassMarkers = true;
   return true;
 }
 
@@ -518,6 +534,11 @@ struct Saver {
   std::string TagI(int code, long long v) const { return Tag(code, std::to_string(v)); }
 
   std::string NewHandle() {
+    if (d.handlesExhausted || d.handseed == ~0ull) {
+      d.handlesExhausted = true;
+      st.outOfHandles = true;
+      return "0";
+    }
     handlesMoved = true;
     return Hex(d.handseed++);
   }
@@ -758,10 +779,14 @@ struct Saver {
     std::string owner;
     if (model) owner = Reader{d.file, model->span.first, model->span.last, nullptr}.Str(330);
     const bool markers = d.subclassMarkers;
-    auto common = [&](const std::string& name, const std::string& handle) {
+    // Returns the entity's tags; `handle` is filled with the one it got.
+    auto common = [&](const std::string& name, std::string& handle, const std::string& ownedBy) {
       std::string out = Tag(0, name);
-      if (d.usesHandles) out += Tag(5, handle.empty() ? NewHandle() : handle);
-      if (!owner.empty()) out += Tag(330, owner);
+      if (d.usesHandles) {
+        if (handle.empty()) handle = NewHandle();
+        out += Tag(5, handle);
+      }
+      if (!ownedBy.empty()) out += Tag(330, ownedBy);
       if (markers) out += Tag(100, "AcDbEntity");
       out += Tag(8, p.layer);
       if (!p.linetype.empty()) out += Tag(6, p.linetype);
@@ -771,8 +796,8 @@ struct Saver {
       if (p.invisible) out += TagI(60, 1);
       return out;
     };
-    const std::string handle = origin ? origin->entityHandle : "";
-    std::string out = common(kind, handle);
+    std::string handle = origin ? origin->entityHandle : "";
+    std::string out = common(kind, handle, owner);
     if (kind == "LWPOLYLINE") {
       const auto vs = VerticesOf(o);
       if (markers) out += Tag(100, "AcDbPolyline");
@@ -785,14 +810,18 @@ struct Saver {
       if (markers) out += Tag(100, is3d ? "AcDb3dPolyline" : "AcDb2dPolyline");
       out += TagI(66, 1) + Tag(10, 0.0) + Tag(20, 0.0) + Tag(30, 0.0) +
              TagI(70, (o.closed ? 1 : 0) | (is3d ? 8 : 0));
+      // Vertices and the end mark belong to the polyline (where owners are written).
+      const std::string parent = owner.empty() ? "" : handle;
       for (const auto& v : vs) {
-        out += common("VERTEX", "");
+        std::string vertexHandle;
+        out += common("VERTEX", vertexHandle, parent);
         if (markers) out += Tag(100, "AcDbVertex") + Tag(100, is3d ? "AcDb3dPolylineVertex" : "AcDb2dVertex");
         out += Tag(10, v.x) + Tag(20, v.y) + Tag(30, v.z);
         if (v.bulge != 0) out += Tag(42, v.bulge);
         out += TagI(70, is3d ? 32 : 0);
       }
-      out += common("SEQEND", "");
+      std::string seqendHandle;
+      out += common("SEQEND", seqendHandle, parent);
       return out;
     }
     static const std::map<std::string, std::vector<std::string>> kMarkers = {

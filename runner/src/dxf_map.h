@@ -43,10 +43,15 @@ struct DxfDrawing {
   std::optional<DxfSection> entities;
   std::vector<DxfEntityRecord> records;
   std::vector<std::string> linetypes{""};  // index kept in attribute record bytes 2-3
+  // New entities carry handles and subclass markers: when the file's own
+  // entities do, and always from R13 on, where readers require them.
   bool usesHandles = false;
   bool subclassMarkers = false;
-  bool r12 = false;                 // $ACADVER AC1009 or older: no LWPOLYLINE
+  // Before R2000, or no $ACADVER at all (a file without a header reads as
+  // R12): no LWPOLYLINE, lineweight or true colour.
+  bool r12 = false;
   unsigned long long handseed = 0;  // next free handle
+  bool handlesExhausted = false;    // a handle is in use at the top of the range
   std::optional<size_t> handseedTag;
 };
 
@@ -56,6 +61,9 @@ bool LoadDxf(std::string text, hostapp::Host& host, DxfDrawing& drawing, std::st
 
 struct DxfWriteStats {
   size_t unchanged = 0, changed = 0, created = 0, removed = 0, skipped = 0;
+  // A new entity needed a handle and none above the largest in use was free:
+  // the text must not be written.
+  bool outOfHandles = false;
 };
 
 // The drawing as the host now holds it: unchanged entities byte for byte,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -30,6 +31,29 @@ bool NextLine(const std::string& text, size_t& pos, std::string_view& line) {
 
 }  // namespace
 
+std::string Shown(std::string_view s, size_t limit) {
+  std::string out;
+  size_t n = std::min(s.size(), limit);
+  // Never cut a UTF-8 sequence in two.
+  while (n > 0 && n < s.size() && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
+  for (size_t i = 0; i < n; ++i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else if (c == '\t') out += "\\t";
+    else if (c == '\\') out += "\\\\";
+    else if (c < 0x20 || c == 0x7F) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02x", c);
+      out += buf;
+    } else {
+      out += char(c);
+    }
+  }
+  if (s.size() > limit) out += "... (" + std::to_string(s.size()) + " characters)";
+  return out;
+}
+
 std::optional<DxfFile> ParseDxf(std::string text, std::string* error) {
   auto fail = [&](std::string why) -> std::optional<DxfFile> {
     if (error) *error = std::move(why);
@@ -41,6 +65,7 @@ std::optional<DxfFile> ParseDxf(std::string text, std::string* error) {
 
   DxfFile file;
   size_t pos = std::string_view(text).substr(0, 3) == kUtf8Bom ? 3 : 0;
+  if (text.find_first_not_of(" \t\r\n", pos) == std::string::npos) return fail("empty file");
   size_t lineNo = 0;
   bool styleKnown = false;
   int padded = 0, plain = 0;  // code lines with and without leading blanks
@@ -56,8 +81,7 @@ std::optional<DxfFile> ParseDxf(std::string text, std::string* error) {
     int value = 0;
     auto [p, ec] = std::from_chars(code.data(), code.data() + code.size(), value);
     if (code.empty() || ec != std::errc() || p != code.data() + code.size())
-      return fail("line " + std::to_string(lineNo) + ": group code expected, found '" +
-                  std::string(code.substr(0, 40)) + "'");
+      return fail("line " + std::to_string(lineNo) + ": group code expected, found '" + Shown(code) + "'");
     tag.code = value;
     if (!NextLine(text, pos, valueLine))
       return fail("line " + std::to_string(lineNo) + ": file ends after group code " +

@@ -26,6 +26,12 @@ struct DxfFile {
   bool paddedCodes = false;  // codes right-aligned to three columns ("  0")
 };
 
+// How much of a value from the input an error message quotes.
+inline constexpr size_t kShownLimit = 60;
+// `s` fit for a one-line message: control characters and DEL escaped (\n,
+// \t, \x1b, ...), cut after `limit` characters with the full length said.
+std::string Shown(std::string_view s, size_t limit = kShownLimit);
+
 // Parses ASCII DXF. On failure returns nothing and a one-line reason
 // (binary DXF, a missing value line, a non-numeric group code, no EOF).
 std::optional<DxfFile> ParseDxf(std::string text, std::string* error);

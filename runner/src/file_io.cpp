@@ -11,6 +11,41 @@
 #include <vector>
 
 namespace drawclean {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Linux gives up after as many.
+constexpr int kMaxLinkHops = 40;
+
+bool WriteAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t w = ::write(fd, text.data() + done, text.size() - done);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += size_t(w);
+  }
+  return true;
+}
+
+mode_t NewFileMode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+const char* KindOf(mode_t m) {
+  if (S_ISDIR(m)) return "a directory";
+  if (S_ISFIFO(m)) return "a FIFO";
+  if (S_ISCHR(m) || S_ISBLK(m)) return "a device";
+  if (S_ISSOCK(m)) return "a socket";
+  return "not a regular file";
+}
+
+}  // namespace
 
 bool ReadFile(const std::string& path, std::string& text, std::string* error) {
   struct stat st {};
@@ -37,45 +72,129 @@ bool ReadFile(const std::string& path, std::string& text, std::string* error) {
   return !bad;
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& text, std::string* error) {
-  namespace fs = std::filesystem;
-  const fs::path target(path);
-  fs::path dir = target.parent_path();
+std::string FollowLinks(const std::string& path, std::string* error) {
+  fs::path p(path);
+  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(p, ec))) return p.string();
+    const fs::path to = fs::read_symlink(p, ec);
+    if (ec) {
+      if (error) *error = ec.message();
+      return "";
+    }
+    p = to.is_absolute() ? to : p.parent_path() / to;
+  }
+  if (error) *error = "too many levels of symbolic links";
+  return "";
+}
+
+bool PendingOutput::Prepare(const std::string& path, std::string* error) {
+  Abandon();
+  auto fail = [&](const std::string& why) {
+    if (error) *error = why;
+    return false;
+  };
+  std::string why;
+  target_ = FollowLinks(path, &why);
+  if (target_.empty()) return fail(why);
+  struct stat st {};
+  exists_ = ::stat(target_.c_str(), &st) == 0;
+  if (!exists_ && errno != ENOENT) return fail(std::strerror(errno));
+  if (exists_) {
+    if (!S_ISREG(st.st_mode)) return fail(std::string("is ") + KindOf(st.st_mode) + ", not a regular file");
+    if (::access(target_.c_str(), W_OK) != 0) return fail(std::strerror(errno));
+    mode_ = st.st_mode & 07777;
+    uid_ = st.st_uid;
+    gid_ = st.st_gid;
+    inPlace_ = st.st_nlink > 1;
+  } else {
+    mode_ = NewFileMode();
+  }
+  const fs::path t(target_);
+  fs::path dir = t.parent_path();
   if (dir.empty()) dir = ".";
-  std::string tmpl = (dir / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
+  std::string hidden = ".";
+  hidden += t.filename().string();
+  hidden += ".tmp-XXXXXX";
+  const std::string tmpl = (dir / hidden).string();
   std::vector<char> name(tmpl.begin(), tmpl.end());
   name.push_back('\0');
-  const int fd = ::mkstemp(name.data());
-  if (fd < 0) {
-    if (error) *error = std::string("cannot create a file in ") + dir.string() + ": " + std::strerror(errno);
+  fd_ = ::mkstemp(name.data());
+  if (fd_ < 0) return fail("cannot create a file in " + dir.string() + ": " + std::strerror(errno));
+  temp_ = name.data();
+  return true;
+}
+
+bool PendingOutput::Write(const std::string& text, std::string* error) {
+  if (fd_ < 0) {
+    if (error) *error = "not prepared";
     return false;
   }
-  size_t done = 0;
-  bool ok = true;
-  while (done < text.size()) {
-    const ssize_t w = ::write(fd, text.data() + done, text.size() - done);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
-    done += size_t(w);
+  const bool ok = WriteAll(fd_, text) && ::fsync(fd_) == 0;
+  if (!ok && error) *error = std::strerror(errno);
+  return ok;
+}
+
+bool PendingOutput::Commit(std::string* error) {
+  auto fail = [&]() {
+    if (error) *error = std::strerror(errno);
+    Abandon();
+    return false;
+  };
+  if (fd_ < 0) {
+    errno = EBADF;
+    return fail();
   }
-  const int savedErrno = errno;
-  ok = ::fsync(fd) == 0 && ok;
-  ::fchmod(fd, 0644);
-  ok = ::close(fd) == 0 && ok;
-  if (ok && ::rename(name.data(), path.c_str()) == 0) return true;
-  if (error) *error = std::strerror(ok ? errno : savedErrno);
-  ::unlink(name.data());
-  return false;
+  if (inPlace_) {
+    // The text is complete on disk beside the target; copy it over the one file.
+    std::string text;
+    std::string why;
+    if (!ReadFile(temp_, text, &why)) return fail();
+    const int out = ::open(target_.c_str(), O_WRONLY | O_TRUNC);
+    if (out < 0) return fail();
+    bool ok = WriteAll(out, text) && ::fsync(out) == 0;
+    const int savedErrno = errno;
+    ok = ::close(out) == 0 && ok;
+    if (!ok) {
+      errno = savedErrno != 0 ? savedErrno : errno;
+      return fail();
+    }
+    Abandon();
+    return true;
+  }
+  // Only root may give the file to its old owner; anyone else keeps it.
+  if (exists_) {
+    const int ignored = ::fchown(fd_, uid_, gid_);
+    (void)ignored;
+  }
+  ::fchmod(fd_, mode_);
+  if (::close(fd_) != 0) {
+    fd_ = -1;
+    return fail();
+  }
+  fd_ = -1;
+  if (::rename(temp_.c_str(), target_.c_str()) != 0) return fail();
+  temp_.clear();
+  return true;
+}
+
+void PendingOutput::Abandon() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+  temp_.clear();
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& text, std::string* error) {
+  PendingOutput out;
+  return out.Prepare(path, error) && out.Write(text, error) && out.Commit(error);
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
-  namespace fs = std::filesystem;
   std::error_code ec;
   if (fs::exists(b, ec) && fs::exists(a, ec)) return fs::equivalent(a, b, ec);
-  return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
+  const std::string fa = FollowLinks(a, nullptr), fb = FollowLinks(b, nullptr);
+  return fs::weakly_canonical(fa.empty() ? a : fa, ec) == fs::weakly_canonical(fb.empty() ? b : fb, ec);
 }
 
 }  // namespace drawclean

@@ -1,16 +1,33 @@
 #include "json_form.h"
 
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
 #include <nlohmann/json.hpp>
 
+#include "dxf_tags.h"
+
 namespace drawclean {
 namespace {
 
 using nlohmann::json;
 using hostapp::Object;
+
+// The library's messages quote the input near the fault; this many
+// characters keep that quote short.
+constexpr size_t kJsonMessageLimit = 120;
+
+// "[json.exception.parse_error.101] parse error ..." without the bracket.
+std::string WithoutLibraryTag(const char* what) {
+  std::string s = what;
+  if (!s.empty() && s.front() == '[') {
+    const size_t close = s.find("] ");
+    if (close != std::string::npos) s.erase(0, close + 2);
+  }
+  return s;
+}
 
 struct BadInput {
   std::string where, what;
@@ -26,6 +43,8 @@ double Num(const json& j, const std::string& where) {
 template <typename T>
 T Int(const json& j, const std::string& where) {
   if (!j.is_number_integer()) throw BadInput{where, "expected an integer"};
+  if (j.is_number_unsigned() && j.get<unsigned long long>() > (unsigned long long)LLONG_MAX)
+    throw BadInput{where, "integer out of range"};
   long long v = j.get<long long>();
   if (v < (long long)std::numeric_limits<T>::min() || v > (long long)std::numeric_limits<T>::max())
     throw BadInput{where, "integer out of range"};
@@ -54,6 +73,24 @@ bool HasOwnGeometry(int16_t t) {
   return t == 2 || t == 6 || UsesVertices(t) || t == 25 || t == 17 || t == 9 || t == 15;
 }
 
+// The members without which an object of the type has no geometry: a
+// missing one would read as zeros, which degenerate removal then deletes.
+std::vector<const char*> RequiredMembers(int16_t t) {
+  switch (t) {
+    case 2: return {"first", "second"};
+    case 6: return {"center", "hRadius", "vRadius", "startDeg", "sweepDeg"};
+    case 5: case 21: return {"vertices"};
+    case 25: return {"vertices3d"};
+    case 17: return {"point"};
+    case 9: return {"point3d"};
+    case 15: return {"points3d"};
+    default: return {"bounds"};
+  }
+}
+
+// Keys come from the input: quoted short and safe.
+std::string Member(const std::string& at, const std::string& key) { return at + "." + Shown(key); }
+
 Object ReadObject(const json& j, const std::string& at, hostapp::Host& host,
                   std::vector<std::string>& classes) {
   if (!j.is_object()) throw BadInput{at, "expected an object"};
@@ -65,7 +102,7 @@ Object ReadObject(const json& j, const std::string& at, hostapp::Host& host,
   for (auto it = j.begin(); it != j.end(); ++it) {
     bool known = false;
     for (const char* k : kKnown) known = known || it.key() == k;
-    if (!known) throw BadInput{at + "." + it.key(), "unknown member"};
+    if (!known) throw BadInput{Member(at, it.key()), "unknown member"};
   }
   Object o;
   o.type = Int<int16_t>(j["type"], at + ".type");
@@ -83,7 +120,7 @@ Object ReadObject(const json& j, const std::string& at, hostapp::Host& host,
     if (!a.is_object()) throw BadInput{w, "expected an object"};
     for (auto it = a.begin(); it != a.end(); ++it) {
       const std::string& k = it.key();
-      const std::string wk = w + "." + k;
+      const std::string wk = Member(w, k);
       if (k == "wordA") o.attr.wordA = Int<int16_t>(*it, wk);
       else if (k == "wordB") o.attr.wordB = Int<int16_t>(*it, wk);
       else if (k == "long") o.attr.longAttr = Int<int32_t>(*it, wk);
@@ -154,6 +191,9 @@ Object ReadObject(const json& j, const std::string& at, hostapp::Host& host,
     o.bounds = HostWorldRect{Num(b["top"], w + ".top"), Num(b["left"], w + ".left"),
                              Num(b["bottom"], w + ".bottom"), Num(b["right"], w + ".right")};
   }
+  for (const char* member : RequiredMembers(o.type))
+    if (!j.contains(member))
+      throw BadInput{at, "missing \"" + std::string(member) + "\" (needed by type " + std::to_string(o.type) + ")"};
   return o;
 }
 
@@ -224,15 +264,18 @@ bool LoadJsonDrawing(const std::string& text, hostapp::Host& host, std::vector<s
   json doc;
   try {
     doc = json::parse(text);
-  } catch (const json::parse_error& e) {
-    if (error) *error = std::string("not valid JSON: ") + e.what();
+  } catch (const json::exception& e) {
+    // A number beyond the double range (1e999) is the library's out_of_range.
+    if (error) *error = std::string("not valid JSON: ") + Shown(WithoutLibraryTag(e.what()), kJsonMessageLimit);
     return false;
   }
   try {
     if (!doc.is_object()) throw BadInput{"(top level)", "expected an object"};
     if (!doc.contains("format") || doc["format"] != kJsonFormatName)
       throw BadInput{"format", std::string("expected \"") + kJsonFormatName + "\""};
-    if (!doc.contains("version") || !doc["version"].is_number_integer() || doc["version"] != kJsonFormatVersion)
+    // 1.0 is 1 as well: JSON does not tell integers from other numbers.
+    if (!doc.contains("version") || !doc["version"].is_number() ||
+        doc["version"].get<double>() != double(kJsonFormatVersion))
       throw BadInput{"version", "expected " + std::to_string(kJsonFormatVersion)};
     if (doc.contains("classes")) {
       const json& c = doc["classes"];
@@ -254,7 +297,7 @@ bool LoadJsonDrawing(const std::string& text, hostapp::Host& host, std::vector<s
     if (error) *error = b.where + ": " + b.what;
     return false;
   } catch (const json::exception& e) {
-    if (error) *error = e.what();
+    if (error) *error = Shown(WithoutLibraryTag(e.what()), kJsonMessageLimit);
     return false;
   }
   return true;

@@ -87,11 +87,32 @@ TEST(DxfTags, BadInputGetsAReason) {
       {"truncated value", "0\nSECTION\n2\nENTITIES\n0\n", "file ends after group code 0"},
       {"no EOF", "0\nSECTION\n2\nENTITIES\n0\nENDSEC\n", "no EOF marker"},
       {"bad code", "0\nSECTION\nxyz\nENTITIES\n0\nEOF\n", "line 3: group code expected"},
-      {"empty", "", "no EOF marker"},
+      {"empty", "", "empty file"},
+      {"blank lines only", "\n\n", "empty file"},
+      // A terminal escape in a group code is shown, not sent to the terminal.
+      {"escape", "0\nSECTION\n\x1b]0;title\x07\nX\n", "found '\\x1b]0;title\\x07'"},
+      {"long code", "0\nSECTION\n" + std::string(100000, '7') + "x\nX\n",
+       "7777777777... (100001 characters)"},
   };
   for (const Case& c : cases) {
     std::string error;
     EXPECT_FALSE(ParseDxf(c.text, &error)) << c.name;
     EXPECT_NE(error.find(c.reason), std::string::npos) << c.name << ": " << error;
+    EXPECT_LT(error.size(), 160u) << c.name;
   }
+}
+
+TEST(DxfTags, ShownEscapesControlsAndCutsLongValues) {
+  struct Case {
+    std::string in, out;
+  };
+  const Case cases[] = {
+      {"plain", "plain"},
+      {"a\tb\r\n\\", "a\\tb\\r\\n\\\\"},
+      {std::string("\x00\x1b\x7f", 3), "\\x00\\x1b\\x7f"},
+      {std::string(61, 'x'), std::string(60, 'x') + "... (61 characters)"},
+      // The cut never splits a character: "\xc3\xa9" stays whole or goes.
+      {std::string(59, 'x') + "\xc3\xa9", std::string(59, 'x') + "... (61 characters)"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Shown(c.in), c.out);
 }

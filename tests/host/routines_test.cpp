@@ -2,6 +2,7 @@
 // bounds, memory blocks, texts and the dispatcher.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -281,21 +282,74 @@ TEST_F(Routines, SmallCircularArcBecomesStartTangentPointAndEnd) {
   }
 }
 
-TEST_F(Routines, LargeOrEllipticArcsAreSampledAsCorners) {
+// The arc through the ends of a piece whose tangents meet at t, of radius r:
+// its centre lies on the bisector at r / sin(half the angle at t) from t.
+HostWorldPt PieceCentre(const Vertex& a, const Vertex& t, const Vertex& b) {
+  const double ux = a.p.x - t.p.x, uy = a.p.y - t.p.y, wx = b.p.x - t.p.x, wy = b.p.y - t.p.y;
+  const double lu = std::hypot(ux, uy), lw = std::hypot(wx, wy);
+  const double bx = ux / lu + wx / lw, by = uy / lu + wy / lw, lb = std::hypot(bx, by);
+  const double half = std::acos(std::clamp((ux * wx + uy * wy) / (lu * lw), -1.0, 1.0)) / 2;
+  const double d = t.radius / std::sin(half);
+  return HostWorldPt{t.p.y + by / lb * d, t.p.x + bx / lb * d};
+}
+
+TEST_F(Routines, CircularArcsBecomeArcVerticesOfAtMostAQuarterTurn) {
   struct Case {
     Object arc;
-    size_t vertices;
+    size_t pieces;
   };
-  for (const Case& c : {Case{Arc(0, 0, 1, 0, 140.5), 16}, Case{Arc(0, 0, 1, 0, 360), 37},
-                        Case{EllipticArc(0, 0, 2, 1, 0, 90), 10}, Case{Arc(0, 0, 1, 90, -180), 19}}) {
+  for (const Case& c : {Case{Arc(3, -2, 10, 20, 30), 1}, Case{Arc(3, -2, 10, 20, 90), 1},
+                        Case{Arc(3, -2, 10, 20, 91), 2}, Case{Arc(3, -2, 10, 0, 180), 2},
+                        Case{Arc(3, -2, 10, 45, 270), 3}, Case{Arc(3, -2, 10, 0, 360), 4},
+                        Case{Arc(0, 0, 1, 90, -180), 2}, Case{Arc(0, 0, 1, 0, 400), 4}}) {
     const ObjectHandle h = host.Add(c.arc);
     ASSERT_EQ(Routine<ConvertToPolylineFn>(kSelConvertToPolyline)(h, 0), h);
     const Object& o = host.Get(h);
-    ASSERT_EQ(o.vertices.size(), c.vertices);
-    for (const Vertex& v : o.vertices) EXPECT_EQ(v.type, 0);
-    const double end = (c.arc.startDeg + c.arc.sweepDeg) * 3.14159265358979323846 / 180;
-    EXPECT_NEAR(o.vertices.back().p.x, c.arc.hRadius * std::cos(end), 1e-12);
-    EXPECT_NEAR(o.vertices.back().p.y, c.arc.vRadius * std::sin(end), 1e-12);
+    ASSERT_EQ(o.vertices.size(), 2 * c.pieces + 1) << c.arc.sweepDeg;
+    const double r = c.arc.hRadius;
+    for (size_t i = 0; i < o.vertices.size(); i += 2) {
+      const Vertex& v = o.vertices[i];
+      EXPECT_EQ(v.type, 0);
+      EXPECT_NEAR(std::hypot(v.p.x - c.arc.center.x, v.p.y - c.arc.center.y), r, 1e-12 * r);
+      if (i == 0) continue;
+      const Vertex& t = o.vertices[i - 1];
+      EXPECT_EQ(t.type, 3);
+      EXPECT_EQ(t.radius, r);
+      // Each piece is a true arc of the original circle.
+      const HostWorldPt m = PieceCentre(o.vertices[i - 2], t, v);
+      EXPECT_NEAR(m.x, c.arc.center.x, 1e-9 * r) << c.arc.sweepDeg << " piece " << i / 2;
+      EXPECT_NEAR(m.y, c.arc.center.y, 1e-9 * r) << c.arc.sweepDeg << " piece " << i / 2;
+    }
+    const double sweep = std::clamp(c.arc.sweepDeg, -360.0, 360.0);
+    const double end = (c.arc.startDeg + sweep) * 3.14159265358979323846 / 180;
+    EXPECT_NEAR(o.vertices.back().p.x, c.arc.center.x + r * std::cos(end), 1e-12 * r);
+    EXPECT_NEAR(o.vertices.back().p.y, c.arc.center.y + r * std::sin(end), 1e-12 * r);
+  }
+}
+
+TEST_F(Routines, EllipticArcsBecomeChordsWithinAMillionthOfTheirSize) {
+  for (const Object& arc : {EllipticArc(1, 2, 20, 10, 0, 360), EllipticArc(0, 0, 0.001, 0.0004, 30, 200),
+                            EllipticArc(-5, 5, 3, 7, 350, -90)}) {
+    const ObjectHandle h = host.Add(arc);
+    ASSERT_EQ(Routine<ConvertToPolylineFn>(kSelConvertToPolyline)(h, 0), h);
+    const Object& o = host.Get(h);
+    ASSERT_LT(o.vertices.size(), 32767u);
+    const double size = std::max(arc.hRadius, arc.vRadius);
+    // Between two neighbouring corners, the curve's midpoint (in its
+    // parameter) is where a chord strays furthest.
+    const double a = arc.hRadius, b = arc.vRadius, step = arc.sweepDeg / double(o.vertices.size() - 1);
+    double worst = 0;
+    for (size_t i = 0; i + 1 < o.vertices.size(); ++i) {
+      const Vertex& p = o.vertices[i];
+      const Vertex& q = o.vertices[i + 1];
+      EXPECT_EQ(p.type, 0);
+      const double t = (arc.startDeg + step * (double(i) + 0.5)) * 3.14159265358979323846 / 180;
+      const double mx = arc.center.x + a * std::cos(t), my = arc.center.y + b * std::sin(t);
+      const double cx = q.p.x - p.p.x, cy = q.p.y - p.p.y;
+      worst = std::max(worst, std::fabs(cx * (my - p.p.y) - cy * (mx - p.p.x)) / std::hypot(cx, cy));
+    }
+    EXPECT_LE(worst, 1e-6 * size);
+    EXPECT_GT(worst, 1e-7 * size);  // not absurdly fine either
   }
 }
 
