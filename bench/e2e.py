@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """End to end, as users get it: the release `drawclean --all` on generated
 floor plans, and beside it, in the same run, the ezdxf + shapely script
-(peer_clean.py) doing the same jobs. Wall time and peak memory of each
-process, drawclean's read / passes / write, the ratio to the peer and the
+(peer_clean.py) doing the same jobs. Wall time, CPU time (which a busy
+machine does not inflate) and peak memory of each process, drawclean's read / passes / write, the ratio to the peer and the
 object counts of both; then how drawclean's time grows from size to size.
 
     bench/e2e.py [--sizes 1000,4000,16000,64000] [--drawclean PATH] [--no-peer]
@@ -23,7 +23,7 @@ POINT_TOL, SIZE_TOL = "0.005", "0.001"
 
 
 def measured(cmd, stdout=subprocess.DEVNULL):
-    """Runs cmd; answers (exit status, wall seconds, peak RSS in MiB, stdout)."""
+    """Runs cmd; answers (exit status, wall seconds, CPU seconds, peak RSS in MiB, stdout)."""
     t = time.perf_counter()
     out_r, out_w = os.pipe() if stdout is subprocess.PIPE else (None, None)
     pid = os.fork()
@@ -44,7 +44,8 @@ def measured(cmd, stdout=subprocess.DEVNULL):
             text = f.read()
     _, status, usage = os.wait4(pid, 0)
     wall = time.perf_counter() - t
-    return os.waitstatus_to_exitcode(status), wall, usage.ru_maxrss / 1024.0, text.decode()
+    cpu = usage.ru_utime + usage.ru_stime
+    return os.waitstatus_to_exitcode(status), wall, cpu, usage.ru_maxrss / 1024.0, text.decode()
 
 
 def main(argv):
@@ -52,6 +53,7 @@ def main(argv):
     ap.add_argument("--sizes", default="1000,4000,16000,64000")
     ap.add_argument("--drawclean", default=os.path.join(ROOT, "build/release/runner/drawclean"))
     ap.add_argument("--no-peer", action="store_true", help="run drawclean only")
+    ap.add_argument("--markdown", action="store_true", help="also print the figures as a Markdown table")
     a = ap.parse_args(argv)
     if not os.access(a.drawclean, os.X_OK):
         sys.exit(f"e2e.py: {a.drawclean} not found: build the release preset first")
@@ -64,38 +66,53 @@ def main(argv):
         if not os.path.exists(plan):
             subprocess.run([os.path.join(BENCH, "floorplan.py"), str(n), plan], check=True)
         report = os.path.join(plans, f"plan{n}.report.json")
-        rc, wall, peak, _ = measured([a.drawclean, "--all", "-t", POINT_TOL, "-s", SIZE_TOL, "-q", plan,
+        rc, wall, cpu, peak, _ = measured([a.drawclean, "--all", "-t", POINT_TOL, "-s", SIZE_TOL, "-q", plan,
                                       "-o", os.path.join(plans, f"plan{n}.clean.dxf"), "--report", report])
         if rc != 0:
             sys.exit(f"e2e.py: drawclean failed on {plan} (exit {rc})")
         with open(report) as f:
             r = json.load(f)
-        row = dict(n=r["totalBefore"], dc=wall, dcMiB=peak, dcAfter=r["totalAfter"], timing=r["timing"])
+        row = dict(n=r["totalBefore"], dc=wall, dcCpu=cpu, dcMiB=peak, dcAfter=r["totalAfter"], timing=r["timing"])
         if not a.no_peer:
-            rc, pwall, ppeak, out = measured([os.path.join(BENCH, "peer_clean.py"), plan,
+            rc, pwall, pcpu, ppeak, out = measured([os.path.join(BENCH, "peer_clean.py"), plan,
                                               os.path.join(plans, f"plan{n}.peer.dxf"), "-t", POINT_TOL,
                                               "-s", SIZE_TOL], stdout=subprocess.PIPE)
             if rc != 0:
                 sys.exit(f"e2e.py: the peer script failed on {plan} (exit {rc})")
             p = json.loads(out)
-            row.update(peer=pwall, peerMiB=ppeak, peerAfter=p["after"], peerTiming=p["seconds"])
+            row.update(peer=pwall, peerCpu=pcpu, peerMiB=ppeak, peerAfter=p["after"], peerTiming=p["seconds"])
         rows.append(row)
         print_row(row)
         sys.stdout.flush()
 
+    if a.markdown:
+        print_markdown(rows)
     print("\ngrowth of drawclean's wall time:")
     for x, y in zip(rows, rows[1:]):
-        print(f"  {x['n']:>7} -> {y['n']:>7} entities ({y['n'] / x['n']:.1f}x): time x{y['dc'] / x['dc']:.2f}, "
+        print(f"  {x['n']:>7} -> {y['n']:>7} entities ({y['n'] / x['n']:.1f}x): time x{y['dc'] / x['dc']:.2f} "
+              f"(CPU x{y['dcCpu'] / x['dcCpu']:.2f}), "
               f"peak memory x{y['dcMiB'] / x['dcMiB']:.2f}")
+
+
+def print_markdown(rows):
+    print("\n| entities | drawclean wall / CPU | peak | read / passes / write | objects left "
+          "| peer wall / CPU | peak | objects left | peer / drawclean, wall / CPU |")
+    print("|---|---|---|---|---|---|---|---|---|")
+    for r in rows:
+        t = r["timing"]
+        peer = (f"{r['peer']:.2f} / {r['peerCpu']:.2f} s | {r['peerMiB']:.1f} MiB | {r['peerAfter']:,} | "
+                f"{r['peer'] / r['dc']:.1f} / {r['peerCpu'] / r['dcCpu']:.1f}" if "peer" in r else "| | |")
+        print(f"| {r['n']:,} | {r['dc']:.2f} / {r['dcCpu']:.2f} s | {r['dcMiB']:.1f} MiB | {t['read']:.2f} / "
+              f"{t['passes']:.2f} / {t['write']:.2f} s | {r['dcAfter']:,} | {peer} |")
 
 
 def print_row(r):
     t = r["timing"]
-    line = (f"{r['n']:>7} entities | drawclean {r['dc']:8.2f} s {r['dcMiB']:7.1f} MiB "
+    line = (f"{r['n']:>7} entities | drawclean {r['dc']:8.2f} s (CPU {r['dcCpu']:.2f} s) {r['dcMiB']:7.1f} MiB "
             f"(read {t['read']:.2f} / passes {t['passes']:.2f} / write {t['write']:.2f}) -> {r['dcAfter']} objects")
     if "peer" in r:
         pt = r["peerTiming"]
-        line += (f" | peer {r['peer']:8.2f} s {r['peerMiB']:7.1f} MiB "
+        line += (f" | peer {r['peer']:8.2f} s (CPU {r['peerCpu']:.2f} s) {r['peerMiB']:7.1f} MiB "
                  f"(read {pt['read']:.2f} / passes {pt['passes']:.2f} / write {pt['write']:.2f}) -> "
                  f"{r['peerAfter']} objects | drawclean/peer time {r['dc'] / r['peer']:.2f}")
     print(line)

@@ -15,7 +15,8 @@
 // The index follows the drawing through the host layer, which tells it of
 // every object the plug-in creates, changes, converts or deletes. A new
 // object is placed where the host put it, by asking the host for its
-// successor.
+// successor. Classes (the marker class included) are part of no key: the
+// passes test them on every candidate themselves.
 #pragma once
 
 #include <cstdint>

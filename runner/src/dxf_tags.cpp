@@ -66,6 +66,9 @@ std::optional<DxfFile> ParseDxf(std::string text, std::string* error) {
   DxfFile file;
   size_t pos = std::string_view(text).substr(0, 3) == kUtf8Bom ? 3 : 0;
   if (text.find_first_not_of(" \t\r\n", pos) == std::string::npos) return fail("empty file");
+  // Two lines a tag: room for all of them at once, rather than copying a
+  // large drawing's tags over and over as the list doubles.
+  file.tags.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) / 2 + 1);
   size_t lineNo = 0;
   bool styleKnown = false;
   int padded = 0, plain = 0;  // code lines with and without leading blanks

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 
 #ifdef DRAWCLEAN_EXE
@@ -25,6 +26,8 @@ struct Case {
   fs::path drawing;
   std::string options;
 };
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.drawing.filename().string() << " " << c.options; }
 
 std::vector<Case> Cases() {
   std::vector<Case> cases;
