@@ -25,6 +25,8 @@ constexpr double kMarkedStrokePx = 2.2;
 constexpr int kArcSegmentsPerTurn = 72;
 // Sans-serif glyphs average about half their size; this errs wide.
 constexpr double kGlyphWidthEm = 0.62;
+// Drawing texts are often capitals, which run wider.
+constexpr double kCapitalWidthEm = 0.75;
 // DXF text height is the capital height, about 0.72 of the font size; lines
 // of multiline text sit 5/3 of the height apart.
 constexpr double kFontPerCapHeight = 1 / 0.72;
@@ -171,7 +173,7 @@ std::string BackdropTextSvg(const BackdropText& t) {
 void ExtendText(const BackdropText& t, Box& b) {
   size_t longest = 0;
   for (const std::string& l : t.lines) longest = std::max(longest, CodePoints(l));
-  const double w = double(longest) * kGlyphWidthEm * t.height * kFontPerCapHeight;
+  const double w = double(longest) * kCapitalWidthEm * t.height * kFontPerCapHeight;
   const double h = t.height * (1 + kLineSpacing * double(t.lines.size() - 1));
   const double c = std::cos(t.rotationDeg * M_PI / 180), s = std::sin(t.rotationDeg * M_PI / 180);
   const double x0 = t.column == 1 ? -w / 2 : t.column == 2 ? -w : 0;
@@ -304,15 +306,16 @@ std::string BeforeAfterSvg(const DrawingSnapshot& before, const DrawingSnapshot&
   s += "<text class=\"title-after\" x=\"" + N(rightX) + "\" y=\"" + N(kTitleY) + "\" font-size=\"" + N(kTitlePx) +
        "\">" + rightTitle + "</text>\n";
 
+  const double thin = kStrokePx / scale, thick = kMarkedStrokePx / scale;
   std::string passed;  // the same in both panels
   if (!backdrop.Empty()) {
-    passed = "<g class=\"passed-through\" fill=\"none\" stroke=\"" + std::string(kSvgUnchanged) + "\">\n";
+    passed = "<g class=\"passed-through\" fill=\"none\" stroke=\"" + std::string(kSvgUnchanged) +
+             "\" stroke-width=\"" + N(thin) + "\">\n";
     for (const BackdropShape& b : backdrop.shapes) passed += BackdropShapeSvg(b);
     passed += "<g stroke=\"none\" fill=\"" + std::string(kSvgUnchanged) + "\">\n";
     for (const BackdropText& t : backdrop.texts) passed += BackdropTextSvg(t);
     passed += "</g>\n</g>\n";
   }
-  const double thin = kStrokePx / scale, thick = kMarkedStrokePx / scale;
   auto panel = [&](double ox, const char* side, const DrawingSnapshot& objs, const std::vector<State>& states) {
     const double left = ox + (panelW - drawW) / 2;
     std::string g = "<g class=\"panel-" + std::string(side) + "\" transform=\"translate(" + N(left) + "," +
