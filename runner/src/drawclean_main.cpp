@@ -114,8 +114,6 @@ int Batch(const std::vector<std::string>& inputs, const std::string& outDir, std
   std::error_code ec;
   if (fs::exists(outDir, ec) && !fs::is_directory(outDir, ec))
     return BadInput(ShownPath(outDir) + ": --out-dir is not a folder");
-  if (!dryRun && !fs::exists(outDir, ec) && !fs::create_directories(outDir, ec))
-    return BadInput(ShownPath(outDir) + ": cannot make the folder: " + ec.message());
 
   // Two drawings of one name would overwrite each other, and an input is
   // never an output: refused before any work, like any bad output path.
@@ -128,6 +126,8 @@ int Batch(const std::vector<std::string>& inputs, const std::string& outDir, std
         return BadInput(ShownPath(j.input) + " and " + ShownPath(f) + " would both be written to " + ShownPath(out));
     work.push_back({f, out});
   }
+  if (!dryRun && !fs::exists(outDir, ec) && !fs::create_directories(outDir, ec))
+    return BadInput(ShownPath(outDir) + ": cannot make the folder: " + ec.message());
 
   std::vector<std::string> args = {"--one-line", "--plugin", pluginPath};
   for (size_t n = 0; n < kOptionCount; ++n) {
