@@ -105,7 +105,9 @@ int Batch(const std::vector<std::string>& inputs, const std::string& outDir, std
           std::optional<double> sizeTol, bool dryRun, bool quiet, bool convertInPlace, const std::string& pluginPath,
           std::initializer_list<std::pair<const char*, bool>> singleOnly) {
   namespace fs = std::filesystem;
-  if (outDir.empty()) return BadInput("several drawings, or a folder, need --out-dir DIR");
+  if (outDir.empty() && inputs.size() == 1)
+    return BadInput(ShownPath(inputs[0]) + ": is a directory; to clean the drawings in it, give --out-dir DIR");
+  if (outDir.empty()) return BadInput("several drawings need --out-dir DIR");
   for (auto& [option, given] : singleOnly)
     if (given) return BadInput(std::string(option) + " cleans one drawing; it cannot be used with --out-dir");
   std::vector<std::string> files;

@@ -128,7 +128,7 @@ TEST_F(Runner, BatchRefusesBeforeAnyWork) {
   };
   const Case cases[] = {
       {path("x/plan.dxf") + " " + path("y/plan.dxf"), "need --out-dir"},
-      {path("x"), "need --out-dir"},
+      {path("x"), "x: is a directory; to clean the drawings in it, give --out-dir DIR"},
       {path("x/plan.dxf") + " " + path("y/plan.dxf") + " --out-dir " + path("out"), "would both be written to"},
       {path("x") + " --out-dir " + path("x"), "would overwrite the input"},
       {path("x") + " --out-dir " + path("file"), "is not a folder"},
