@@ -14,6 +14,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "batch.h"
+#include "dxf_backdrop.h"
 #include "dxf_map.h"
 #include "failure.h"
 #include "file_io.h"
@@ -90,6 +92,76 @@ double SecondsSince(Clock::time_point t) { return std::chrono::duration<double>(
 
 RunStage gStage;
 
+std::string FormatNumber(double v) {
+  char b[40];
+  std::snprintf(b, sizeof b, "%.17g", v);
+  return b;
+}
+
+// Many drawings into one folder, each by a worker process running this
+// program on one file with the same options.
+int Batch(const std::vector<std::string>& inputs, const std::string& outDir, std::optional<unsigned> jobs,
+          const std::array<std::optional<bool>, kOptionCount>& flags, bool all, std::optional<double> pointTol,
+          std::optional<double> sizeTol, bool dryRun, bool quiet, bool convertInPlace, const std::string& pluginPath,
+          std::initializer_list<std::pair<const char*, bool>> singleOnly) {
+  namespace fs = std::filesystem;
+  if (outDir.empty() && inputs.size() == 1)
+    return BadInput(ShownPath(inputs[0]) + ": is a directory; to clean the drawings in it, give --out-dir DIR");
+  if (outDir.empty()) return BadInput("several drawings need --out-dir DIR");
+  for (auto& [option, given] : singleOnly)
+    if (given) return BadInput(std::string(option) + " cleans one drawing; it cannot be used with --out-dir");
+  std::vector<std::string> files;
+  std::string error;
+  if (!ExpandInputs(inputs, files, &error)) return BadInput(error);
+  std::error_code ec;
+  if (fs::exists(outDir, ec) && !fs::is_directory(outDir, ec))
+    return BadInput(ShownPath(outDir) + ": --out-dir is not a folder");
+
+  // Two drawings of one name would overwrite each other, and an input is
+  // never an output: refused before any work, like any bad output path.
+  std::vector<BatchJob> work;
+  for (const std::string& f : files) {
+    const std::string out = (fs::path(outDir) / fs::path(f).filename()).string();
+    if (!dryRun && SameFile(f, out)) return BadInput(ShownPath(out) + ": would overwrite the input " + ShownPath(f));
+    for (const BatchJob& j : work)
+      if (!dryRun && SameFile(j.output, out))
+        return BadInput(ShownPath(j.input) + " and " + ShownPath(f) + " would both be written to " + ShownPath(out));
+    work.push_back({f, out});
+  }
+  if (!dryRun && !fs::exists(outDir, ec) && !fs::create_directories(outDir, ec))
+    return BadInput(ShownPath(outDir) + ": cannot make the folder: " + ec.message());
+
+  std::vector<std::string> args = {"--one-line", "--plugin", pluginPath};
+  for (size_t n = 0; n < kOptionCount; ++n) {
+    const std::optional<bool> f = all && !flags[n] ? std::optional<bool>(true) : flags[n];
+    if (f) args.push_back(std::string(*f ? "--" : "--no-") + kPassOptions[n].name);
+  }
+  if (pointTol) args.insert(args.end(), {"-t", FormatNumber(*pointTol)});
+  if (sizeTol) args.insert(args.end(), {"-s", FormatNumber(*sizeTol)});
+  if (dryRun) args.push_back("-n");
+  if (!convertInPlace) args.push_back("--no-convert-in-place");
+
+  const unsigned workers = std::min<unsigned>(jobs.value_or(DefaultJobs()), unsigned(work.size()));
+  gStage.doing = "cleaning a batch of drawings";
+  const auto start = Clock::now();
+  size_t failed = 0;
+  // The worker is this very program, wherever it was started from.
+  RunBatch("/proc/self/exe", args, work, workers, [&](size_t, const BatchOutcome& o) {
+    if (!o.ok) {
+      ++failed;
+      std::fprintf(stderr, "failed  %s\n", o.line.c_str());
+      std::fflush(stderr);
+    } else if (!quiet) {
+      std::printf("cleaned %s\n", o.line.c_str());
+      std::fflush(stdout);
+    }
+  });
+  if (!quiet || failed)
+    std::printf("drawclean: %zu drawings, %zu cleaned, %zu failed, in %.1f s with %u worker%s\n", work.size(),
+                work.size() - failed, failed, SecondsSince(start), workers, workers == 1 ? "" : "s");
+  return failed ? kExitBadInput : kExitOk;
+}
+
 int Drawclean(int argc, char** argv) {
   CLI::App app{"drawclean " DRAWCLEAN_VERSION
                " - clean up a drawing (ASCII DXF or drawclean JSON) with the clean-up plug-in"};
@@ -101,15 +173,20 @@ int Drawclean(int argc, char** argv) {
       "  drawclean --all plan.dxf -o plan.clean.dxf --svg plan.svg\n"
       "  drawclean --duplicates --join --point-tolerance 0.5 plan.json --report report.json\n"
       "  drawclean --all --dry-run plan.dxf      # report only, write no drawing\n"
-      "  drawclean --show-dialog --join --dry-run plan.dxf\n\n"
-      "Exit status: 0 done, 1 the plug-in could not run, 2 bad input or options.");
+      "  drawclean --show-dialog --join --dry-run plan.dxf\n"
+      "  drawclean --all -j 4 drawings/ extra.dxf --out-dir cleaned/   # many at once\n\n"
+      "Exit status: 0 done, 1 the plug-in could not run, 2 bad input or options (in a batch: any drawing failed).");
 
-  std::string input, output, reportPath, svgPath, callLogPath, pluginPath;
+  std::vector<std::string> inputs;
+  std::string output, reportPath, svgPath, callLogPath, pluginPath, outDir;
+  std::optional<unsigned> jobs;
+  bool oneLine = false;
   std::array<std::optional<bool>, kOptionCount> flags{};
   bool all = false, dryRun = false, quiet = false, inPlace = false, showDialog = false, convertInPlace = true;
   std::optional<double> pointTol, sizeTol;
 
-  app.add_option("input", input, "drawing to clean (.dxf or .json)")->required();
+  app.add_option("input", inputs, "drawing to clean (.dxf or .json); with --out-dir, several, or folders")
+      ->required();
   app.add_option("-o,--output", output, "cleaned drawing (default: INPUT.clean.EXT; format by extension)");
   app.add_flag("-a,--all", all, "switch every pass on (and arcs in --join)");
   for (size_t n = 0; n < kOptionCount; ++n) {
@@ -143,6 +220,11 @@ int Drawclean(int argc, char** argv) {
   app.add_option("--plugin", pluginPath,
                  "the plug-in library to load (default: $DRAWCLEAN_PLUGIN, else the installed one)");
   app.add_option("--call-log", callLogPath, "write every host call the plug-in makes to this file, as it happens");
+  app.add_option("--out-dir", outDir, "clean every input (a folder: its .dxf and .json files) into DIR, same names");
+  app.add_option("-j,--jobs", jobs, "with --out-dir: drawings cleaned at once, each in its own process (default: cores)")
+      ->check(CLI::Range(1u, 1024u));
+  // A worker of a batch: the report as one line.
+  app.add_flag("--one-line", oneLine)->group("");
 
   try {
     app.parse(argc, argv);
@@ -161,6 +243,13 @@ int Drawclean(int argc, char** argv) {
     return kExitRunFailed;
   }
   pluginPath = plugin.path;
+
+  if (!outDir.empty() || inputs.size() > 1 || std::filesystem::is_directory(inputs[0]))
+    return Batch(inputs, outDir, jobs, flags, all, pointTol, sizeTol, dryRun, quiet, convertInPlace, pluginPath,
+                 {{"-o", !output.empty()}, {"--svg", !svgPath.empty()}, {"--report", !reportPath.empty()},
+                  {"--in-place", inPlace}, {"--call-log", !callLogPath.empty()}, {"--show-dialog", showDialog}});
+  if (jobs) return BadInput("-j only applies with --out-dir");
+  const std::string& input = inputs[0];
 
   if (all)
     for (auto& f : flags)
@@ -218,6 +307,8 @@ int Drawclean(int argc, char** argv) {
   // Only the picture needs the drawing as it was: a copy of a large drawing is
   // not taken for nothing.
   const DrawingSnapshot before = svgPath.empty() ? DrawingSnapshot{} : Snapshot(host, marker);
+  std::vector<PassedKind> passedThrough;
+  if (!inJson) passedThrough = PassedThrough(dxf);
   gStage.entitiesRead = host.ObjectCount();
   const double readSeconds = SecondsSince(readStart);
 
@@ -257,6 +348,11 @@ int Drawclean(int argc, char** argv) {
   ctx.input = input;
   ctx.output = dryRun ? "" : output;
   ctx.format = outJson ? "json" : "dxf";
+  ctx.passedThrough = std::move(passedThrough);
+  ctx.passedLeftOut = outJson;
+  if (outJson && !ctx.passedThrough.empty() && !dryRun)
+    std::fprintf(stderr, "drawclean: warning: the JSON form holds none of these, left out: %s\n",
+                 PassedThroughText(ctx.passedThrough).c_str());
   std::string out;
   if (outJson) {
     out = SaveJsonDrawing(host, classes, marker);
@@ -275,7 +371,8 @@ int Drawclean(int argc, char** argv) {
   ctx.readSeconds = readSeconds;
   ctx.writeSeconds = SecondsSince(writeStart);  // the drawing's text built
   const std::string texts[] = {
-      dryRun ? "" : out, svgPath.empty() ? "" : BeforeAfterSvg(before, Snapshot(host, marker), input),
+      dryRun ? "" : out,
+      svgPath.empty() ? "" : BeforeAfterSvg(before, Snapshot(host, marker), input, inJson ? Backdrop{} : BackdropOf(dxf)),
       reportPath.empty() ? "" : ReportJson(r, ctx)};
   // All written in full before any replaces its target.
   for (size_t i = 0; i < std::size(outputs); ++i)
@@ -283,7 +380,8 @@ int Drawclean(int argc, char** argv) {
       return BadInput(ShownPath(outputs[i].path) + ": cannot write: " + error);
   for (Output& o : outputs)
     if (o.wanted && !o.file.Commit(&error)) return BadInput(ShownPath(o.path) + ": cannot write: " + error);
-  if (!quiet) std::fputs(ReportText(r, ctx).c_str(), stdout);
+  if (oneLine) std::printf("%s\n", ReportLine(r, ctx).c_str());
+  else if (!quiet) std::fputs(ReportText(r, ctx).c_str(), stdout);
   for (const std::string& v : r.violations)
     if (quiet) std::fprintf(stderr, "drawclean: warning: host contract violation: %s\n", v.c_str());
   return kExitOk;

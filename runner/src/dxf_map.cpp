@@ -328,7 +328,7 @@ struct Loader {
       return true;
     }
     if (k == "CIRCLE" || k == "ARC") {
-      if (!r.FlatExtrusion()) return false;
+      if (!r.FlatExtrusion()) return Refuse(rec, PassReason::kOffPlane);
       o.type = 6;
       o.center = P(r.Num(10), r.Num(20));
       o.hRadius = o.vRadius = r.Num(40);
@@ -344,14 +344,14 @@ struct Loader {
       return true;
     }
     if (k == "ELLIPSE") {
-      if (!r.FlatExtrusion()) return false;
+      if (!r.FlatExtrusion()) return Refuse(rec, PassReason::kOffPlane);
       const double mx = r.Num(11), my = r.Num(21), ratio = r.Num(40, 1.0);
       const double major = std::hypot(mx, my);
-      if (!(major > 0) || !(ratio > 0) || ratio > 1) return false;
+      if (!(major > 0) || !(ratio > 0) || ratio > 1) return Refuse(rec, PassReason::kMalformed);
       int q;
       if (std::fabs(my) <= kAxisAlignedRelative * major) q = mx > 0 ? 0 : 2;
       else if (std::fabs(mx) <= kAxisAlignedRelative * major) q = my > 0 ? 1 : 3;
-      else return false;
+      else return Refuse(rec, PassReason::kRotatedEllipse);
       rec.ellipseQuarter = q;
       o.type = 6;
       o.center = P(r.Num(10), r.Num(20));
@@ -383,7 +383,7 @@ struct Loader {
       return true;
     }
     if (k == "LWPOLYLINE") {
-      if (!r.FlatExtrusion()) return false;
+      if (!r.FlatExtrusion()) return Refuse(rec, PassReason::kOffPlane);
       std::vector<BulgeVertex> vs;
       for (size_t i = r.first + 1; i < r.last; ++i) {
         const DxfTag& t = d.file.tags[i];
@@ -396,13 +396,16 @@ struct Loader {
         if (t.code == 10) vs.push_back(BulgeVertex{*v, 0, 0});
         else if (!vs.empty()) (t.code == 20 ? vs.back().y : vs.back().bulge) = *v;
       }
-      return MapFlat(vs, (r.Int(70) & 1) != 0, o);
+      return MapFlat(rec, vs, (r.Int(70) & 1) != 0, o);
     }
     if (k == "POLYLINE") {
       const long long flags = r.Int(70);
-      if (flags & (2 | 4 | 16 | 64)) return false;  // fitted curves and meshes stay as they are
+      // Fitted curves and meshes stay as they are.
+      if (flags & 16) return Refuse(rec, PassReason::kPolygonMesh);
+      if (flags & 64) return Refuse(rec, PassReason::kPolyfaceMesh);
+      if (flags & (2 | 4)) return Refuse(rec, PassReason::kFitted);
       const bool is3d = (flags & 8) != 0;
-      if (!is3d && !r.FlatExtrusion()) return false;
+      if (!is3d && !r.FlatExtrusion()) return Refuse(rec, PassReason::kOffPlane);
       std::vector<BulgeVertex> vs;
       std::vector<HostWorldPt3D> v3;
       size_t i = SubRecordStart(d.file, rec.span);
@@ -410,7 +413,7 @@ struct Loader {
         size_t j = i + 1;
         while (j < rec.span.last && d.file.tags[j].code != 0) ++j;
         Reader vr{d.file, i, j, error};
-        if (vr.Int(70) & (1 | 16)) return false;  // fit or frame vertices
+        if (vr.Int(70) & (1 | 16)) return Refuse(rec, PassReason::kFitted);  // fit or frame vertices
         const double x = vr.Num(10), y = vr.Num(20), z = vr.Num(30), b = vr.Num(42);
         if (vr.failed) {
           r.failed = true;
@@ -421,25 +424,32 @@ struct Loader {
         i = j;
       }
       const bool closed = (flags & 1) != 0;
-      if (!is3d) return MapFlat(vs, closed, o);
-      if (v3.empty() || v3.size() > size_t(kMaxVertices)) return false;
+      if (!is3d) return MapFlat(rec, vs, closed, o);
+      if (v3.empty()) return Refuse(rec, PassReason::kMalformed);
+      if (v3.size() > size_t(kMaxVertices)) return Refuse(rec, PassReason::kTooManyVertices);
       o.type = 25;
       o.closed = closed;
       o.vertices3d = std::move(v3);
       return true;
     }
+    return Refuse(rec, PassReason::kKind);
+  }
+
+  static bool Refuse(DxfEntityRecord& rec, PassReason why) {
+    rec.passReason = why;
     return false;
   }
 
-  bool MapFlat(const std::vector<BulgeVertex>& vs, bool closed, Object& o) {
-    if (vs.empty()) return false;
+  bool MapFlat(DxfEntityRecord& rec, const std::vector<BulgeVertex>& vs, bool closed, Object& o) {
+    if (vs.empty()) return Refuse(rec, PassReason::kMalformed);
     bool arcs = false;
     for (size_t i = 0; i < vs.size(); ++i)
       if (vs[i].bulge != 0 && (closed || i + 1 < vs.size())) arcs = true;
     o.type = arcs ? 21 : 5;
     o.closed = closed;
     o.vertices = VerticesFromBulges(vs, closed);
-    return o.vertices.size() <= size_t(kMaxVertices);
+    if (o.vertices.size() > size_t(kMaxVertices)) return Refuse(rec, PassReason::kTooManyVertices);
+    return true;
   }
 };
 
@@ -506,6 +516,7 @@ bool LoadDxf(std::string text, hostapp::Host& host, DxfDrawing& d, std::string* 
     Object o;
     const bool mapped = !paperSpace && !r.failed && loader.Map(rec, r, o);
     if (r.failed) return false;
+    if (paperSpace) rec.passReason = PassReason::kPaperSpace;
     if (mapped) {
       loader.ApplyProperties(rec.props, d.records.size(), o);
       rec.loaded = o;
@@ -920,6 +931,92 @@ std::string SaveDxf(DxfDrawing& d, const hostapp::Host& host, const std::string&
     splices.push_back({*d.handseedTag, *d.handseedTag + 1, FormatTag(d.file, 5, Hex(d.handseed))});
   if (stats) *stats = s.st;
   return WriteDxf(d.file, std::move(splices));
+}
+
+// ---- what passed through ----
+
+namespace {
+
+struct KindNoun {
+  const char* kind;
+  const char* one;
+  const char* many;
+};
+constexpr KindNoun kKindNouns[] = {
+    {"TEXT", "text", "texts"},
+    {"MTEXT", "multiline text", "multiline texts"},
+    {"HATCH", "hatch", "hatches"},
+    {"DIMENSION", "dimension", "dimensions"},
+    {"INSERT", "block reference", "block references"},
+    {"SPLINE", "spline", "splines"},
+    {"SOLID", "solid", "solids"},
+    {"TRACE", "trace", "traces"},
+    {"ATTDEF", "attribute definition", "attribute definitions"},
+    {"LEADER", "leader", "leaders"},
+    {"MULTILEADER", "multileader", "multileaders"},
+    {"MLEADER", "multileader", "multileaders"},
+    {"MLINE", "multiline", "multilines"},
+    {"XLINE", "construction line", "construction lines"},
+    {"RAY", "ray", "rays"},
+    {"VIEWPORT", "viewport", "viewports"},
+    {"3DSOLID", "3D solid", "3D solids"},
+    {"REGION", "region", "regions"},
+    {"BODY", "body", "bodies"},
+    {"MESH", "mesh", "meshes"},
+    {"IMAGE", "image", "images"},
+    {"WIPEOUT", "wipeout", "wipeouts"},
+    {"TOLERANCE", "tolerance frame", "tolerance frames"},
+    {"HELIX", "helix", "helices"},
+    {"SHAPE", "shape", "shapes"},
+    {"LINE", "line", "lines"},
+    {"ARC", "arc", "arcs"},
+    {"CIRCLE", "circle", "circles"},
+    {"ELLIPSE", "ellipse", "ellipses"},
+    {"LWPOLYLINE", "polyline", "polylines"},
+    {"POLYLINE", "polyline", "polylines"},
+    {"POINT", "point", "points"},
+    {"3DFACE", "3D face", "3D faces"},
+};
+
+PassedKind Noun(const DxfEntityRecord& rec) {
+  for (const KindNoun& k : kKindNouns)
+    if (rec.kind == k.kind) return {k.one, k.many, 0};
+  // The kind's own name, quoted short: it comes from the file.
+  const std::string name = Shown(rec.kind, 30);
+  return {name + " entity", name + " entities", 0};
+}
+
+PassedKind Describe(const DxfEntityRecord& rec) {
+  PassedKind n = Noun(rec);
+  auto with = [&](const char* suffix) {
+    n.one += suffix, n.many += suffix;
+    return n;
+  };
+  switch (rec.passReason) {
+    case PassReason::kPaperSpace: return with(" in paper space");
+    case PassReason::kOffPlane: return with(" off the XY plane");
+    case PassReason::kPolygonMesh: return {"polygon mesh", "polygon meshes", 0};
+    case PassReason::kPolyfaceMesh: return {"polyface mesh", "polyface meshes", 0};
+    case PassReason::kFitted: return {"curve-fitted polyline", "curve-fitted polylines", 0};
+    case PassReason::kRotatedEllipse: return {"rotated ellipse", "rotated ellipses", 0};
+    case PassReason::kMalformed: return with(" without usable geometry");
+    case PassReason::kTooManyVertices: return with(" of over 32,767 vertices");
+    default: return n;
+  }
+}
+
+}  // namespace
+
+std::vector<PassedKind> PassedThrough(const DxfDrawing& d) {
+  std::vector<PassedKind> out;
+  for (const DxfEntityRecord& rec : d.records) {
+    if (rec.handle != 0) continue;
+    PassedKind k = Describe(rec);
+    auto it = std::find_if(out.begin(), out.end(), [&](const PassedKind& o) { return o.many == k.many; });
+    if (it == out.end()) it = out.insert(out.end(), std::move(k));
+    ++it->count;
+  }
+  return out;
 }
 
 }  // namespace drawclean

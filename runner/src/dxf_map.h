@@ -18,6 +18,20 @@
 
 namespace drawclean {
 
+// Why an entity of the ENTITIES section became no host object.
+enum class PassReason : uint8_t {
+  kNone,            // mapped
+  kKind,            // a kind the host does not model (TEXT, HATCH, ...)
+  kPaperSpace,
+  kOffPlane,        // extrusion other than +Z
+  kPolygonMesh,
+  kPolyfaceMesh,
+  kFitted,          // curve- or spline-fitted polyline
+  kRotatedEllipse,  // major axis off both axes
+  kMalformed,       // no vertices, axis ratio out of range
+  kTooManyVertices,
+};
+
 // Common properties of one entity, as read from its tags.
 struct DxfProperties {
   std::string layer = "0";         // 8
@@ -35,6 +49,7 @@ struct DxfEntityRecord {
   ObjectHandle handle = 0; // the host object made from it; 0 = passed through
   hostapp::Object loaded;  // the object as it went into the host
   int ellipseQuarter = 0;  // ELLIPSE: major axis direction in quarter turns
+  PassReason passReason = PassReason::kNone;  // why it passed through (handle 0)
   std::string entityHandle;  // group 5, "" when absent
 };
 
@@ -71,6 +86,15 @@ struct DxfWriteStats {
 // `markerClass` names the plug-in's marker class, which never reaches the file.
 std::string SaveDxf(DxfDrawing& drawing, const hostapp::Host& host,
                     const std::string& markerClass, DxfWriteStats* stats = nullptr);
+
+// Entities passed through unchanged because no pass handles them, by what
+// they are ("polygon meshes", "texts", "circles off the XY plane"), in order
+// of first appearance.
+struct PassedKind {
+  std::string one, many;  // "text", "texts"
+  size_t count = 0;
+};
+std::vector<PassedKind> PassedThrough(const DxfDrawing& drawing);
 
 // Bulges to arc vertices and back, for flat vertex lists.
 struct BulgeVertex {

@@ -5,7 +5,6 @@
 #include <new>
 
 namespace drawclean {
-namespace {
 
 std::string Grouped(size_t n) {
   std::string digits = std::to_string(n), out;
@@ -15,8 +14,6 @@ std::string Grouped(size_t n) {
   }
   return out;
 }
-
-}  // namespace
 
 std::string FailureText(const char* what, const RunStage& stage, bool outOfMemory) {
   std::string s = outOfMemory ? "out of memory" : std::string("internal error (") + what + ")";

@@ -15,6 +15,9 @@ struct RunStage {
   size_t entitiesRead = 0;  // known once the drawing is read
 };
 
+// 1234567 as "1,234,567".
+std::string Grouped(size_t n);
+
 // "out of memory while cleaning the drawing, after reading 1,234,567 entities"
 std::string FailureText(const char* what, const RunStage& stage, bool outOfMemory);
 

@@ -28,7 +28,34 @@ size_t Total(const std::map<int, size_t>& m) {
   return n;
 }
 
+size_t PassedTotal(const std::vector<PassedKind>& kinds) {
+  size_t n = 0;
+  for (const PassedKind& k : kinds) n += k.count;
+  return n;
+}
+
 }  // namespace
+
+std::string PassedThroughText(const std::vector<PassedKind>& kinds) {
+  if (kinds.empty()) return "none";
+  std::string out;
+  for (const PassedKind& k : kinds)
+    out += (out.empty() ? "" : ", ") + std::to_string(k.count) + " " + (k.count == 1 ? k.one : k.many);
+  return out;
+}
+
+std::string ReportLine(const RunResult& r, const ReportContext& c) {
+  size_t deleted = 0, created = 0, changed = 0;
+  for (const PassStats& p : r.passes) deleted += p.deleted, created += p.created, changed += p.changed;
+  char line[256];
+  std::snprintf(line, sizeof line, ": %zu -> %zu objects (%zu deleted, %zu created, %zu changed)", Total(r.before),
+                Total(r.after), deleted, created, changed);
+  std::string out = c.input + (c.output.empty() ? "" : " -> " + c.output) + line;
+  if (!c.passedThrough.empty())
+    out += std::string(c.passedLeftOut ? "; left out: " : "; passed through: ") + PassedThroughText(c.passedThrough);
+  std::snprintf(line, sizeof line, "; %.2f s", c.readSeconds + r.seconds + c.writeSeconds);
+  return out + line;
+}
 
 std::string ReportText(const RunResult& r, const ReportContext& c) {
   std::string out;
@@ -53,8 +80,13 @@ std::string ReportText(const RunResult& r, const ReportContext& c) {
                   b == r.before.end() ? 0 : b->second, a == r.after.end() ? 0 : a->second);
     out += line;
   }
-  std::snprintf(line, sizeof line, "%-22s %8zu %8zu\n\n", "total", Total(r.before), Total(r.after));
+  std::snprintf(line, sizeof line, "%-22s %8zu %8zu\n", "total", Total(r.before), Total(r.after));
   out += line;
+  if (c.dxf || !c.passedThrough.empty())
+    out += std::string(c.passedLeftOut ? "left out of the JSON output (no pass handles them, no JSON form holds them): "
+                                       : "passed through unchanged (no pass handles them): ") +
+           PassedThroughText(c.passedThrough) + "\n";
+  out += "\n";
   std::snprintf(line, sizeof line, "%-22s %8s %8s %8s %10s\n", "pass", "deleted", "created", "changed", "seconds");
   out += line;
   for (const PassStats& p : r.passes) {
@@ -99,6 +131,9 @@ std::string ReportJson(const RunResult& r, const ReportContext& c) {
     passes.push_back({{"name", p.name}, {"flag", p.flag}, {"deleted", p.deleted}, {"created", p.created},
                       {"changed", p.changed}, {"seconds", p.seconds}});
   j["passes"] = passes;
+  json kinds = json::object();
+  for (const PassedKind& k : c.passedThrough) kinds[k.many] = k.count;
+  j["passedThrough"] = {{"total", PassedTotal(c.passedThrough)}, {"byKind", kinds}, {"leftOut", c.passedLeftOut}};
   if (c.dxf && !c.output.empty())
     j["dxfEntities"] = {{"unchanged", c.file.unchanged}, {"changed", c.file.changed}, {"created", c.file.created},
                         {"removed", c.file.removed}, {"notWritable", c.file.skipped}};

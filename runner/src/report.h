@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "dxf_map.h"
 #include "run.h"
@@ -15,9 +16,18 @@ struct ReportContext {
   DxfWriteStats file;         // DXF only
   bool dxf = false;
   double readSeconds = 0, writeSeconds = 0;  // reading (and mapping) the file; building and writing the outputs
+  // Entities no pass handles, which never became host objects (DXF only).
+  std::vector<PassedKind> passedThrough;
+  bool passedLeftOut = false;  // written as JSON, which holds none of them
 };
+
+// "60 polygon meshes, 89 texts, 1 hatch"; "none" when empty.
+std::string PassedThroughText(const std::vector<PassedKind>& kinds);
 
 std::string ReportText(const RunResult& r, const ReportContext& c);
 std::string ReportJson(const RunResult& r, const ReportContext& c);
+// One line for a batch run: objects before and after, what the passes did,
+// what passed through.
+std::string ReportLine(const RunResult& r, const ReportContext& c);
 
 }  // namespace drawclean

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "dxf_map.h"
+#include "failure.h"
 #include "hostapp/dialog_engine.h"
 
 namespace drawclean {
@@ -55,16 +56,21 @@ void Diff(const Snapshot& was, const Snapshot& now, PassStats& p) {
 struct Progress {
   hostapp::Host* host = nullptr;
   TraversalCallback inner = nullptr;
-  const char* name = "";
+  const char* name = "";  // set at each pass boundary
+  size_t step = 0, steps = 0;
   size_t visited = 0, total = 0;
+  size_t shown = 0;  // width of the line last written, to blank it
 };
 Progress gProgress;
 
 void CountingCallback(ObjectHandle o, CallbackPtr cbp) {
   Progress& p = gProgress;
   ++p.visited;
-  if (p.total >= kProgressMinObjects && p.visited % kProgressEvery == 0)
-    std::fprintf(stderr, "\r%-20s %zu of %zu objects", p.name, p.visited, p.total);
+  if (p.total >= kProgressMinObjects && p.visited % kProgressEvery == 0) {
+    const std::string line = ProgressLine(p.step, p.steps, p.name, p.visited, p.total);
+    std::fprintf(stderr, "\r%s", line.c_str());
+    p.shown = std::max(p.shown, line.size());
+  }
   p.inner(o, cbp);
 }
 
@@ -76,7 +82,8 @@ void CountingForEach(int16_t code, TraversalCallback callback, int32_t env, Call
   gProgress.visited = 0;
   gProgress.total = gProgress.host ? gProgress.host->ObjectCount() : 0;
   real(code, &CountingCallback, env, cbp);
-  if (gProgress.total >= kProgressMinObjects) std::fprintf(stderr, "\r%-50s\r", "");
+  if (gProgress.shown > 0) std::fprintf(stderr, "\r%*s\r", int(gProgress.shown), "");
+  gProgress.shown = 0;
   gProgress.inner = saved.inner;
 }
 
@@ -86,6 +93,12 @@ void* ProgressDispatch(int32_t selector) {
 }
 
 }  // namespace
+
+std::string ProgressLine(size_t step, size_t steps, const char* name, size_t visited, size_t total) {
+  std::string line = "pass " + std::to_string(step) + " of " + std::to_string(steps) + ", " + name + ": ";
+  if (steps == 0 || step > steps) line = std::string(name) + ": ";
+  return line + Grouped(visited) + " of " + Grouped(total) + " objects";
+}
 
 const char* PassName(size_t flag) {
   static const char* const kNames[kOptionCount] = {
@@ -143,7 +156,21 @@ RunResult RunPlugin(hostapp::Host& host, const std::string& pluginPath, const Ru
   Clock::time_point lastTime{};
   std::vector<PassStats> boundaries;
   const std::string marker = MarkerClassName();
+  // The dialog is answered by the first traversal: the record then says
+  // which passes run, so progress can name each one.
+  std::vector<int> passOrder;
+  bool orderKnown = false;
   auto boundary = [&] {
+    if (!orderKnown) {
+      orderKnown = true;
+      if (const uint8_t* rec = host.SettingsBlock())
+        for (size_t n = 0; n < kOptionCount; ++n)
+          if (n != 7 && rec[n] != 0) passOrder.push_back(int(n));
+    }
+    const size_t k = boundaries.size() + (lastTime != Clock::time_point{} ? 1 : 0);
+    gProgress.step = k + 1;
+    gProgress.steps = passOrder.size();
+    gProgress.name = k < passOrder.size() ? PassName(size_t(passOrder[k])) : "final sweep";
     Snapshot now = Take(host, marker);
     const auto t = Clock::now();
     if (lastTime != Clock::time_point{}) {

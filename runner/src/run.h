@@ -52,6 +52,10 @@ struct RunResult {
 // Name of the pass behind option flag n ("" for flag 7, which has none).
 const char* PassName(size_t flag);
 
+// The progress line: "pass 3 of 8, duplicates: 12,500 of 250,000 objects";
+// a step past the passes (the final sweep) goes by its name alone.
+std::string ProgressLine(size_t step, size_t steps, const char* name, size_t visited, size_t total);
+
 std::map<int, size_t> CountByType(const hostapp::Host& host);
 
 RunResult RunPlugin(hostapp::Host& host, const std::string& pluginPath, const RunOptions& options);

@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <unordered_map>
 
 #include "dxf_map.h"
@@ -11,16 +12,30 @@
 namespace drawclean {
 namespace {
 
-constexpr double kPanelPx = 560;   // drawing area of one side
+constexpr double kPanelPx = 560;    // the longer side of the drawing on screen
+constexpr double kMinPanelPx = 200;  // a panel never narrower, however narrow the drawing
 constexpr double kMarginPx = 20;
-constexpr double kTitlePx = 28;
-constexpr double kMarkerPx = 3;    // radius of point markers on screen
+constexpr double kHeadingPx = 15, kHeadingY = 22;
+constexpr double kLegendPx = 12, kLegendY = 46, kSwatchPx = 12;
+constexpr double kTitlePx = 13, kTitleY = 74;
+constexpr double kPanelTop = 86;
+constexpr double kMarkerPx = 3;     // radius of point markers on screen
 constexpr double kStrokePx = 1.2;   // line width on screen, given in drawing units so every viewer draws it alike
+constexpr double kMarkedStrokePx = 2.2;
 constexpr int kArcSegmentsPerTurn = 72;
+// Sans-serif glyphs average about half their size; this errs wide.
+constexpr double kGlyphWidthEm = 0.62;
+// Drawing texts are often capitals, which run wider.
+constexpr double kCapitalWidthEm = 0.75;
+// DXF text height is the capital height, about 0.72 of the font size; lines
+// of multiline text sit 5/3 of the height apart.
+constexpr double kFontPerCapHeight = 1 / 0.72;
+constexpr double kLineSpacing = 5.0 / 3.0;
+constexpr size_t kTitleChars = 80;
 
-const char* const kPlain = "#9a9a9a";
-const char* const kRemoved = "#d62728";
-const char* const kAdded = "#1f5fd6";
+const char* const kHatchFill = "#d9d9d9";
+
+enum class State { kUnchanged, kRemoved, kChanged, kNew };
 
 struct Box {
   double minX = DBL_MAX, minY = DBL_MAX, maxX = -DBL_MAX, maxY = -DBL_MAX;
@@ -36,6 +51,24 @@ std::string N(double v) {
   char b[40];
   std::snprintf(b, sizeof b, "%.10g", std::isfinite(v) ? v : 0.0);
   return b;
+}
+
+std::string Escaped(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    if (c == '<') out += "&lt;";
+    else if (c == '>') out += "&gt;";
+    else if (c == '&') out += "&amp;";
+    else if (c == '"') out += "&quot;";
+    else if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') out += c;
+  }
+  return out;
+}
+
+size_t CodePoints(const std::string& s) {
+  size_t n = 0;
+  for (char c : s) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return n;
 }
 
 void ArcPoints(const hostapp::Object& o, std::vector<std::pair<double, double>>& pts) {
@@ -64,22 +97,22 @@ void Extend(const hostapp::Object& o, Box& b) {
   }
 }
 
-std::string Shape(const hostapp::Object& o, const char* colour, double markerWorld) {
-  const std::string style = std::string(" fill=\"none\" stroke=\"") + colour +
-                            "\"/>\n";
+// One object as an SVG element; its colour comes from the group it is in.
+std::string Shape(const hostapp::Object& o, double markerWorld) {
+  const std::string end = "/>\n";
   auto poly = [&](const std::vector<std::pair<double, double>>& pts, bool closed) {
     std::string s = closed ? "<polygon points=\"" : "<polyline points=\"";
     for (auto& [x, y] : pts) s += N(x) + "," + N(y) + " ";
-    return s + "\"" + style;
+    return s + "\"" + end;
   };
   std::vector<std::pair<double, double>> pts;
   switch (o.type) {
     case 2: return "<line x1=\"" + N(o.first.x) + "\" y1=\"" + N(o.first.y) + "\" x2=\"" + N(o.second.x) +
-                   "\" y2=\"" + N(o.second.y) + "\"" + style;
+                   "\" y2=\"" + N(o.second.y) + "\"" + end;
     case 6: ArcPoints(o, pts); return poly(pts, false);
     case 17: case 9: {
       const double x = o.type == 17 ? o.point.x : o.point3d.x, y = o.type == 17 ? o.point.y : o.point3d.y;
-      return "<circle cx=\"" + N(x) + "\" cy=\"" + N(y) + "\" r=\"" + N(markerWorld) + "\"" + style;
+      return "<circle cx=\"" + N(x) + "\" cy=\"" + N(y) + "\" r=\"" + N(markerWorld) + "\"" + end;
     }
     case 15: for (auto& p : o.points3d) pts.emplace_back(p.x, p.y); return poly(pts, true);
     case 25: for (auto& p : o.vertices3d) pts.emplace_back(p.x, p.y); return poly(pts, o.closed);
@@ -89,7 +122,7 @@ std::string Shape(const hostapp::Object& o, const char* colour, double markerWor
     const auto& b = o.bounds;
     return "<rect x=\"" + N(std::min(b.left, b.right)) + "\" y=\"" + N(std::min(b.top, b.bottom)) + "\" width=\"" +
            N(std::fabs(b.right - b.left)) + "\" height=\"" + N(std::fabs(b.top - b.bottom)) +
-           "\" stroke-dasharray=\"" + N(markerWorld) + " " + N(markerWorld * 0.75) + "\"" + style;
+           "\" stroke-dasharray=\"" + N(markerWorld) + " " + N(markerWorld * 0.75) + "\"" + end;
   }
   // Vertex lists: arc vertices drawn as the arcs they stand for.
   const auto bv = BulgesFromVertices(o.vertices, o.closed);
@@ -109,47 +142,208 @@ std::string Shape(const hostapp::Object& o, const char* colour, double markerWor
          N(b.x) + "," + N(b.y);
   }
   if (o.closed) d += " Z";
-  return "<path d=\"" + d + "\"" + style;
+  return "<path d=\"" + d + "\"" + end;
+}
+
+std::string BackdropShapeSvg(const BackdropShape& s) {
+  std::string d;
+  for (const Ring& r : s.rings) {
+    for (size_t i = 0; i < r.size(); ++i) d += (i == 0 ? "M" : " L") + N(r[i].first) + "," + N(r[i].second);
+    if (s.closed) d += " Z ";
+  }
+  return "<path d=\"" + d + "\"" + (s.filled ? " class=\"fill\"" : "") + "/>\n";
+}
+
+std::string BackdropTextSvg(const BackdropText& t) {
+  const double h = t.height, spacing = kLineSpacing * h;
+  const double n = double(t.lines.size());
+  // Baseline of the first line below the anchor, in the text's own frame.
+  double first = 0;
+  if (t.row == 0) first = h;
+  else if (t.row == 1) first = h - (h + (n - 1) * spacing) / 2;
+  else if (t.row == 2) first = -(n - 1) * spacing;
+  const char* anchor = t.column == 1 ? "middle" : t.column == 2 ? "end" : "start";
+  std::string s = "<text transform=\"translate(" + N(t.x) + "," + N(t.y) + ") rotate(" + N(t.rotationDeg) +
+                  ") scale(1,-1)\" font-size=\"" + N(h * kFontPerCapHeight) + "\" text-anchor=\"" + anchor + "\">";
+  for (size_t i = 0; i < t.lines.size(); ++i)
+    s += "<tspan x=\"0\" y=\"" + N(first + double(i) * spacing) + "\">" + Escaped(t.lines[i]) + "</tspan>";
+  return s + "</text>\n";
+}
+
+void ExtendText(const BackdropText& t, Box& b) {
+  size_t longest = 0;
+  for (const std::string& l : t.lines) longest = std::max(longest, CodePoints(l));
+  const double w = double(longest) * kCapitalWidthEm * t.height * kFontPerCapHeight;
+  const double h = t.height * (1 + kLineSpacing * double(t.lines.size() - 1));
+  const double c = std::cos(t.rotationDeg * M_PI / 180), s = std::sin(t.rotationDeg * M_PI / 180);
+  const double x0 = t.column == 1 ? -w / 2 : t.column == 2 ? -w : 0;
+  for (double dx : {x0, x0 + w})
+    for (double dy : {-h, h}) b.Add(t.x + dx * c - dy * s, t.y + dx * s + dy * c);
+}
+
+// Pairs objects by handle, then pairs what is left by content, so an object a
+// pass gave a new handle without changing it is not reported.
+void Classify(const DrawingSnapshot& before, const DrawingSnapshot& after, std::vector<State>& was,
+              std::vector<State>& now) {
+  was.assign(before.size(), State::kRemoved);
+  now.assign(after.size(), State::kNew);
+  std::unordered_map<ObjectHandle, size_t> afterAt;
+  for (size_t i = 0; i < after.size(); ++i) afterAt[after[i].first] = i;
+  std::vector<size_t> byHandle(before.size(), SIZE_MAX);
+  for (size_t i = 0; i < before.size(); ++i) {
+    auto it = afterAt.find(before[i].first);
+    if (it == afterAt.end()) continue;
+    byHandle[i] = it->second;
+    if (SameObject(before[i].second, after[it->second].second)) was[i] = now[it->second] = State::kUnchanged;
+  }
+  std::unordered_multimap<uint64_t, size_t> open;
+  for (size_t i = 0; i < before.size(); ++i)
+    if (was[i] != State::kUnchanged) open.emplace(ObjectDigest(before[i].second), i);
+  for (size_t j = 0; j < after.size(); ++j) {
+    if (now[j] == State::kUnchanged) continue;
+    auto [lo, hi] = open.equal_range(ObjectDigest(after[j].second));
+    for (auto it = lo; it != hi; ++it)
+      if (SameObject(before[it->second].second, after[j].second)) {
+        was[it->second] = now[j] = State::kUnchanged;
+        open.erase(it);
+        break;
+      }
+  }
+  for (size_t i = 0; i < before.size(); ++i) {
+    const size_t j = byHandle[i];
+    if (was[i] == State::kRemoved && j != SIZE_MAX && now[j] == State::kNew) was[i] = now[j] = State::kChanged;
+  }
+}
+
+ChangeCounts Tally(const std::vector<State>& was, const std::vector<State>& now) {
+  ChangeCounts c;
+  for (State s : was) {
+    if (s == State::kUnchanged) ++c.unchanged;
+    else if (s == State::kRemoved) ++c.removed;
+    else ++c.changed;
+  }
+  for (State s : now) c.created += s == State::kNew;
+  return c;
 }
 
 }  // namespace
 
-std::string BeforeAfterSvg(const DrawingSnapshot& before, const DrawingSnapshot& after, const std::string& title) {
-  std::unordered_map<ObjectHandle, const hostapp::Object*> was, now;
+ChangeCounts CountChanges(const DrawingSnapshot& before, const DrawingSnapshot& after) {
+  std::vector<State> was, now;
+  Classify(before, after, was, now);
+  return Tally(was, now);
+}
+
+double TextWidthPx(const std::string& text, double fontPx) {
+  return double(CodePoints(text)) * kGlyphWidthEm * fontPx;
+}
+
+std::string BeforeAfterSvg(const DrawingSnapshot& before, const DrawingSnapshot& after, const std::string& title,
+                           const Backdrop& backdrop) {
+  std::vector<State> was, now;
+  Classify(before, after, was, now);
+  const ChangeCounts counts = Tally(was, now);
+
   Box box;
-  for (auto& [h, o] : before) was[h] = &o, Extend(o, box);
-  for (auto& [h, o] : after) now[h] = &o, Extend(o, box);
+  for (auto& [h, o] : before) Extend(o, box);
+  for (auto& [h, o] : after) Extend(o, box);
+  for (const BackdropShape& s : backdrop.shapes)
+    for (const Ring& r : s.rings)
+      for (auto& [x, y] : r) box.Add(x, y);
+  for (const BackdropText& t : backdrop.texts) ExtendText(t, box);
   if (box.Empty()) box.Add(0, 0), box.Add(1, 1);
   const double w = std::max(box.maxX - box.minX, 1e-9), h = std::max(box.maxY - box.minY, 1e-9);
   const double scale = kPanelPx / std::max(w, h);
-  const double panelW = w * scale, panelH = h * scale;
-  const double totalW = 2 * panelW + 3 * kMarginPx, totalH = panelH + 2 * kMarginPx + kTitlePx;
+  const double drawW = w * scale, drawH = h * scale;
   const double marker = kMarkerPx / scale;
 
-  std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
-                  N(totalW) + "\" height=\"" + N(totalH) + "\" viewBox=\"0 0 " + N(totalW) + " " + N(totalH) + "\">\n";
-  s += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-  std::string esc;
-  for (char c : title) esc += c == '<' ? "&lt;" : c == '&' ? "&amp;" : c == '>' ? "&gt;" : std::string(1, c);
-  s += "<text x=\"" + N(kMarginPx) + "\" y=\"18\" font-family=\"sans-serif\" font-size=\"13\">" + esc +
-       " — before (red: removed or changed)</text>\n";
-  s += "<text x=\"" + N(2 * kMarginPx + panelW) + "\" y=\"18\" font-family=\"sans-serif\" font-size=\"13\">after (blue: new or changed)</text>\n";
-  auto panel = [&](double ox, const DrawingSnapshot& objs, bool left) {
-    std::string g = "<g transform=\"translate(" + N(ox) + "," + N(kTitlePx + kMarginPx + panelH) + ") scale(" +
-                    N(scale) + "," + N(-scale) + ") translate(" + N(-box.minX) + "," + N(-box.minY) + ")\" stroke-width=\"" + N(kStrokePx / scale) +
-                    "\">\n";
-    std::string marked;
-    for (auto& [hd, o] : objs) {
-      const auto& other = left ? now : was;
-      auto it = other.find(hd);
-      const bool same = it != other.end() && SameObject(o, *it->second);
-      const char* colour = same ? kPlain : left ? kRemoved : kAdded;
-      (same ? g : marked) += Shape(o, colour, marker);
-    }
-    return g + marked + "</g>\n";  // highlighted shapes on top
+  // Texts around the panels, and the room they need: the panels widen to
+  // their titles and the picture to its heading and legend.
+  const std::string heading = Escaped(Shown(std::filesystem::path(title).filename().string(), kTitleChars)) +
+                              ": before and after cleaning";
+  const std::string leftTitle = "before: " + std::to_string(counts.removed) + " removed, " +
+                                std::to_string(counts.changed) + " changed";
+  const std::string rightTitle = "after: " + std::to_string(counts.created) + " new, " +
+                                 std::to_string(counts.changed) + " changed";
+  struct Legend {
+    const char* colour;
+    const char* cls;
+    std::string label;
   };
-  s += panel(kMarginPx, before, true);
-  s += panel(2 * kMarginPx + panelW, after, false);
+  const Legend legend[] = {
+      {kSvgRemoved, "removed", "removed (" + std::to_string(counts.removed) + ")"},
+      {kSvgChanged, "changed", "changed (" + std::to_string(counts.changed) + ")"},
+      {kSvgNew, "new", "new (" + std::to_string(counts.created) + ")"},
+      {kSvgUnchanged, "unchanged", "unchanged or passed through"},
+  };
+  double legendW = 0;
+  for (const Legend& l : legend) legendW += kSwatchPx + 6 + TextWidthPx(l.label, kLegendPx) + 18;
+  double panelW = std::max({drawW, kMinPanelPx, TextWidthPx(leftTitle, kTitlePx) + kMarginPx,
+                            TextWidthPx(rightTitle, kTitlePx) + kMarginPx});
+  const double needW = std::max(TextWidthPx(heading, kHeadingPx), legendW) + 2 * kMarginPx;
+  panelW = std::max(panelW, (needW - 3 * kMarginPx) / 2);
+  const double totalW = 2 * panelW + 3 * kMarginPx, totalH = kPanelTop + drawH + kMarginPx;
+
+  std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+                  N(totalW) + "\" height=\"" + N(totalH) + "\" viewBox=\"0 0 " + N(totalW) + " " + N(totalH) +
+                  "\" font-family=\"sans-serif\">\n";
+  s += "<style>.fill{fill:" + std::string(kHatchFill) + ";fill-opacity:0.6}</style>\n";
+  s += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+  s += "<text class=\"heading\" x=\"" + N(kMarginPx) + "\" y=\"" + N(kHeadingY) + "\" font-size=\"" + N(kHeadingPx) +
+       "\" font-weight=\"bold\">" + heading + "</text>\n";
+  s += "<g class=\"legend\" font-size=\"" + N(kLegendPx) + "\">\n";
+  double lx = kMarginPx;
+  for (const Legend& l : legend) {
+    s += "<rect class=\"" + std::string(l.cls) + "\" x=\"" + N(lx) + "\" y=\"" + N(kLegendY - kSwatchPx + 2) +
+         "\" width=\"" + N(kSwatchPx) + "\" height=\"" + N(kSwatchPx) + "\" fill=\"" + l.colour + "\"/>";
+    s += "<text x=\"" + N(lx + kSwatchPx + 6) + "\" y=\"" + N(kLegendY) + "\">" + l.label + "</text>\n";
+    lx += kSwatchPx + 6 + TextWidthPx(l.label, kLegendPx) + 18;
+  }
+  s += "</g>\n";
+  const double leftX = kMarginPx, rightX = 2 * kMarginPx + panelW;
+  s += "<text class=\"title-before\" x=\"" + N(leftX) + "\" y=\"" + N(kTitleY) + "\" font-size=\"" + N(kTitlePx) +
+       "\">" + leftTitle + "</text>\n";
+  s += "<text class=\"title-after\" x=\"" + N(rightX) + "\" y=\"" + N(kTitleY) + "\" font-size=\"" + N(kTitlePx) +
+       "\">" + rightTitle + "</text>\n";
+
+  const double thin = kStrokePx / scale, thick = kMarkedStrokePx / scale;
+  std::string passed;  // the same in both panels
+  if (!backdrop.Empty()) {
+    passed = "<g class=\"passed-through\" fill=\"none\" stroke=\"" + std::string(kSvgUnchanged) +
+             "\" stroke-width=\"" + N(thin) + "\">\n";
+    for (const BackdropShape& b : backdrop.shapes) passed += BackdropShapeSvg(b);
+    passed += "<g stroke=\"none\" fill=\"" + std::string(kSvgUnchanged) + "\">\n";
+    for (const BackdropText& t : backdrop.texts) passed += BackdropTextSvg(t);
+    passed += "</g>\n</g>\n";
+  }
+  auto panel = [&](double ox, const char* side, const DrawingSnapshot& objs, const std::vector<State>& states) {
+    const double left = ox + (panelW - drawW) / 2;
+    std::string g = "<g class=\"panel-" + std::string(side) + "\" transform=\"translate(" + N(left) + "," +
+                    N(kPanelTop + drawH) + ") scale(" + N(scale) + "," + N(-scale) + ") translate(" + N(-box.minX) +
+                    "," + N(-box.minY) + ")\">\n";
+    g += passed;
+    struct Layer {
+      State state;
+      const char* cls;
+      const char* colour;
+    };
+    // Highlighted objects last, so they lie on top.
+    const Layer layers[] = {{State::kUnchanged, "unchanged", kSvgUnchanged},
+                            {State::kChanged, "changed", kSvgChanged},
+                            {State::kRemoved, "removed", kSvgRemoved},
+                            {State::kNew, "new", kSvgNew}};
+    for (const Layer& l : layers) {
+      std::string body;
+      for (size_t i = 0; i < objs.size(); ++i)
+        if (states[i] == l.state) body += Shape(objs[i].second, marker);
+      if (body.empty()) continue;
+      g += "<g class=\"" + std::string(l.cls) + "\" fill=\"none\" stroke=\"" + l.colour + "\" stroke-width=\"" +
+           N(l.state == State::kUnchanged ? thin : thick) + "\">\n" + body + "</g>\n";
+    }
+    return g + "</g>\n";
+  };
+  s += panel(leftX, "before", before, was);
+  s += panel(rightX, "after", after, now);
   s += "</svg>\n";
   return s;
 }
