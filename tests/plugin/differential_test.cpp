@@ -184,21 +184,33 @@ const char* PlaceName(Place p) {
   return p == Place::kBeforeVisited ? "before" : p == Place::kAfterVisited ? "after" : "atend";
 }
 
+// Where the host puts new objects, and whether conversions keep the handle.
+struct HostSetup {
+  Place place;
+  bool convertInPlace;
+  std::string Name() const { return std::string(PlaceName(place)) + (convertInPlace ? "_inplace" : "_newhandle"); }
+};
+std::vector<HostSetup> EverySetup() {
+  std::vector<HostSetup> all;
+  for (Place p : kPlaces)
+    for (bool inPlace : {true, false}) all.push_back({p, inPlace});
+  return all;
+}
+
 struct DiffCase {
   std::string corpusFile;  // a fuzz input, with its own options and faults
   uint32_t seed = 0;       // or a random drawing of `objects` objects
   int objects = 0;
   int grid = 0;  // RandomDrawing's
   const OptionSet* options = nullptr;
-  Place place = Place::kBeforeVisited;
-  bool convertInPlace = true;
-  int32_t missing = -1;  // selector of a routine the host lacks
+  std::vector<HostSetup> setups = EverySetup();  // one run of each way per setup
+  int32_t missing = -1;                          // selector of a routine the host lacks
 
   std::string Name() const {
     std::string n = corpusFile.empty() ? "random" + std::to_string(objects) + (grid > 0 ? "_dense" : "") + "_seed" +
                                              std::to_string(seed) + "_" + options->name
                                        : "corpus_" + corpusFile;
-    n += std::string("_") + PlaceName(place) + (convertInPlace ? "_inplace" : "_newhandle");
+    if (setups.size() == 1) n += "_" + setups[0].Name();
     if (missing >= 0) n += "_without" + std::to_string(missing);
     std::replace_if(n.begin(), n.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
     return n;
@@ -217,37 +229,25 @@ std::vector<std::string> CorpusFiles() {
 
 std::vector<DiffCase> AllCases() {
   std::vector<DiffCase> cases;
-  auto everyPlacement = [&](DiffCase c) {
-    for (Place p : kPlaces)
-      for (bool inPlace : {true, false}) {
-        c.place = p;
-        c.convertInPlace = inPlace;
-        cases.push_back(c);
-      }
-  };
-  for (const std::string& f : CorpusFiles()) everyPlacement(DiffCase{f});
-  // Every combination on drawings of a few hundred objects, one of them
-  // piled on a 3 by 3 grid.
+  for (const std::string& f : CorpusFiles()) cases.push_back(DiffCase{f});
+  // Every option set on drawings of a few hundred objects, one of them piled
+  // on a 3 by 3 grid.
   for (auto [seed, grid] : {std::pair{1u, 0}, {2u, 0}, {4u, 3}})
-    for (const OptionSet& o : kOptionSets) everyPlacement(DiffCase{"", seed, 400, grid, &o});
+    for (const OptionSet& o : kOptionSets) cases.push_back(DiffCase{"", seed, 400, grid, &o});
   // A host without a routine that changes the drawing changes nothing, and
   // the index must not think otherwise.
   for (int32_t selector : {kSelDeleteObject, kSelCreatePolyline, kSelCreateLine, kSelConvertToPolyline,
-                           kSelSetLineEnds, kSelSetArcAngles})
-    for (Place p : kPlaces) {
-      DiffCase c{"", 1, 400, 0, &kOptionSets[5]};  // everything
-      c.place = p;
-      c.convertInPlace = false;
-      c.missing = selector;
-      cases.push_back(c);
-    }
-  // Each option set once on a few thousand objects, placements taken in turn.
-  int turn = 0;
-  for (const OptionSet& o : kOptionSets) {
-    DiffCase c{"", 3, 2500, 0, &o};
-    c.place = kPlaces[turn % 3];
-    c.convertInPlace = turn % 2 == 0;
-    ++turn;
+                           kSelSetLineEnds, kSelSetArcAngles}) {
+    DiffCase c{"", 1, 400, 0, &kOptionSets[5]};  // everything
+    c.setups = {{Place::kBeforeVisited, false}, {Place::kAfterVisited, false}, {Place::kAtEnd, false}};
+    c.missing = selector;
+    cases.push_back(c);
+  }
+  // Each option set once on a few thousand objects, setups taken in turn.
+  const std::vector<HostSetup> setups = EverySetup();
+  for (size_t i = 0; i < std::size(kOptionSets); ++i) {
+    DiffCase c{"", 3, 2500, 0, &kOptionSets[i]};
+    c.setups = {setups[i % setups.size()]};
     cases.push_back(c);
   }
   return cases;
@@ -255,7 +255,7 @@ std::vector<DiffCase> AllCases() {
 
 // ---- running one case on one library ----
 
-std::unique_ptr<Host> RunThrough(const char* library, const DiffCase& c) {
+std::unique_ptr<Host> RunThrough(const char* library, const DiffCase& c, const HostSetup& setup) {
   auto host = std::make_unique<Host>();
   host->settings.logCalls = false;
   std::string error;
@@ -284,8 +284,8 @@ std::unique_ptr<Host> RunThrough(const char* library, const DiffCase& c) {
     std::memcpy(options + drawinginput::kTolerance2Offset, &o.tolerance2, sizeof o.tolerance2);
   }
   if (c.missing >= 0) host->SetMissing(c.missing);
-  host->settings.newObjects = c.place;
-  host->settings.convertInPlace = c.convertInPlace;
+  host->settings.newObjects = setup.place;
+  host->settings.convertInPlace = setup.convertInPlace;
   drawinginput::RunCommand(*host, options, facts);
   return host;
 }
@@ -312,20 +312,24 @@ void ExpectSameEnd(const Host& a, const Host& b, const char* what) {
 
 TEST_P(Differential, LargeAndWrittenWaysLeaveTheSameDrawing) {
   const DiffCase& c = GetParam();
-  const std::unique_ptr<Host> large = RunThrough(CLEANUP_LARGE_WAYS_PATH, c);
-  const std::unique_ptr<Host> written = RunThrough(CLEANUP_WRITTEN_WAYS_PATH, c);
-  ExpectSameEnd(*large, *written, "large ways against written ways");
-  // Guards the wiring: on any drawing of two or more objects the index makes
-  // calls of its own whenever a comparing pass runs.
-  const auto comparing = [](int flag) { return flag == 3 || flag == 4 || flag == 6; };
-  if (c.corpusFile.empty() && c.missing < 0 && std::any_of(c.options->flags.begin(), c.options->flags.end(), comparing))
-    EXPECT_NE(large->CallCount(), written->CallCount()) << "the two libraries ran the same way";
-  // Past its threshold the shipped library changes ways in the middle of a pass.
-  if (c.objects > 1000)
-    ExpectSameEnd(*RunThrough(CLEANUP_PLUGIN_PATH, c), *written, "shipped library against written ways");
+  for (const HostSetup& setup : c.setups) {
+    SCOPED_TRACE(setup.Name());
+    const std::unique_ptr<Host> large = RunThrough(CLEANUP_LARGE_WAYS_PATH, c, setup);
+    const std::unique_ptr<Host> written = RunThrough(CLEANUP_WRITTEN_WAYS_PATH, c, setup);
+    ExpectSameEnd(*large, *written, "large ways against written ways");
+    // Guards the wiring: on any drawing of two or more objects the index
+    // makes calls of its own whenever a comparing pass runs.
+    const auto comparing = [](int flag) { return flag == 3 || flag == 4 || flag == 6; };
+    if (c.corpusFile.empty() && c.missing < 0 &&
+        std::any_of(c.options->flags.begin(), c.options->flags.end(), comparing))
+      EXPECT_NE(large->CallCount(), written->CallCount()) << "the two libraries ran the same way";
+    // Past its threshold the shipped library changes ways in the middle of a pass.
+    if (c.objects > 1000)
+      ExpectSameEnd(*RunThrough(CLEANUP_PLUGIN_PATH, c, setup), *written, "shipped library against written ways");
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Drawings, Differential, ::testing::ValuesIn(AllCases()),
+INSTANTIATE_TEST_SUITE_P(Ways, Differential, ::testing::ValuesIn(AllCases()),
                          [](const ::testing::TestParamInfo<DiffCase>& info) { return info.param.Name(); });
 
 }  // namespace
