@@ -22,10 +22,11 @@ def coord(v):
     return bytes([240]) + struct.pack("<d", float(v))
 
 
-def header(flags, tol1=1, tol2=0.0001, faults=0, scale=0, missing=(), classes=1):
+# place: where new objects go, 0 before the visited object, 1 after it, 2 at the end.
+def header(flags, tol1=1, tol2=0.0001, faults=0, scale=0, missing=(), classes=1, place=0):
     out = bytes(0x80 if f else 0 for f in flags)
     out += coord(tol1) + coord(tol2)
-    out += bytes([faults, scale, len(missing)]) + bytes(missing) + bytes([classes])
+    out += bytes([faults, scale, len(missing) | place << 2]) + bytes(missing) + bytes([classes])
     return out
 
 

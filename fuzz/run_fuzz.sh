@@ -28,7 +28,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link" >"$build.configure.log" 2>&1 \
     || { cat "$build.configure.log" >&2; exit 2; }
 fi
-cmake --build "$build" --target drawing_fuzzer cleanup -j2 >"$build.build.log" 2>&1 \
+cmake --build "$build" --target drawing_fuzzer cleanup cleanup_large_ways cleanup_written_ways -j2 >"$build.build.log" 2>&1 \
   || { tail -50 "$build.build.log" >&2; exit 2; }
 
 work="$(mktemp -d)"
@@ -42,7 +42,7 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:${UBSAN_OPTIONS:-}"
 "$build/fuzz/drawing_fuzzer" \
   -max_total_time="$seconds" \
   -max_len=4096 \
-  -timeout=20 \
+  -timeout=60 \
   -rss_limit_mb=4096 \
   -print_final_stats=1 \
   -artifact_prefix="$build/findings/" \

@@ -104,10 +104,18 @@ ObjectHandle Host::Replace(ObjectHandle old) {
 
 ObjectHandle Host::InsertNew(const Object& o) {
   ObjectHandle h = NewSlot(o, nextSerial_++);
-  // Inside a traversal a new object goes just before the visited one, so
-  // neither the traversal nor a walk onward from the visited object meets it.
-  ObjectHandle before = 0;
-  if (!visiting_.empty()) before = LiveFrom(visiting_.back());
+  // Before the visited object, neither the traversal nor a walk onward from
+  // the visited object meets the new one; after it or at the end, a walk
+  // does (the traversal never visits objects it did not start with).
+  ObjectHandle before = 0;  // 0: at the end
+  if (!visiting_.empty() && settings.newObjects != NewObjectPlace::kAtEnd) {
+    // The visited object or what took its place; a deleted one's place is
+    // just before its first live successor.
+    ObjectHandle v = visiting_.back();
+    while (!slots_[v].alive && slots_[v].replacedBy != 0) v = slots_[v].replacedBy;
+    const bool after = settings.newObjects == NewObjectPlace::kAfterVisited;
+    before = (after && slots_[v].alive) ? slots_[v].next : LiveFrom(v);
+  }
   LinkBefore(h, before);
   return h;
 }

@@ -62,6 +62,10 @@ class Host {
   std::string UnusedClassName(const std::string& base) const;
 
   // ---- behaviour ----
+  // Where an object created inside a traversal goes: just before the visited
+  // object, right after it (after whatever stands in its place), or at the
+  // end of the drawing. Outside a traversal new objects are appended.
+  enum class NewObjectPlace : uint8_t { kBeforeVisited, kAfterVisited, kAtEnd };
   struct Settings {
     bool confirm = true;          // ConfirmCommand's answer
     double worldScale = 1.0;      // ConvertToWorldLength multiplies by it
@@ -75,6 +79,7 @@ class Host {
     // asked, stream the log to a file instead (StreamCallsTo).
     bool logCalls = true;
     int16_t newPolylineType = 5;  // type code of CreatePolyline's objects
+    NewObjectPlace newObjects = NewObjectPlace::kBeforeVisited;
   } settings;
   void SetMissing(int32_t selector, bool missing = true);
   void SetHook(int32_t selector, std::function<void()> hook);
@@ -155,7 +160,7 @@ class Host {
   void Kill(ObjectHandle h);
   ObjectHandle LiveFrom(ObjectHandle h) const;  // first live object at or after h
   ObjectHandle Replace(ObjectHandle old);      // new handle in old's place
-  ObjectHandle InsertNew(const Object& o);     // before the visited object, or at the end
+  ObjectHandle InsertNew(const Object& o);     // where settings.newObjects says
 
   // index = handle; slot 0 unused. A deque grows without moving what it
   // holds: a vector's doubling would briefly need the old and the new copy of

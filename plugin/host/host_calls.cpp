@@ -12,17 +12,19 @@ namespace {
 
 // The whole calling convention in one place: ask the dispatcher, treat a
 // missing routine (or a missing dispatcher) as "answers zero, does nothing",
-// and keep gCBP across the call.
+// and keep gCBP across the call. A routine without a result answers whether
+// the host had it.
 template <typename Fn, typename... Args>
 inline auto Call(CallbackPtr cbp, int32_t selector, Args... args) {
   using Result = decltype(std::declval<Fn>()(args...));
   Fn fn = nullptr;
   if (cbp != nullptr && *cbp != nullptr) fn = reinterpret_cast<Fn>((*cbp)(selector));
   if constexpr (std::is_void_v<Result>) {
-    if (fn == nullptr) return;
+    if (fn == nullptr) return false;
     CallbackPtr kept = gCBP;
     fn(args...);
     gCBP = kept;
+    return true;
   } else {
     if (fn == nullptr) return Result{};
     CallbackPtr kept = gCBP;
@@ -155,9 +157,11 @@ HostBool GetObjectBounds(CallbackPtr cbp, ObjectHandle o, WorldRect* out) {
   return Call<GetObjectBoundsFn>(cbp, kSelGetObjectBounds, o, static_cast<HostWorldRect*>(out));
 }
 void DeleteObject(CallbackPtr cbp, ObjectHandle o, HostBool flag) {
-  Call<DeleteObjectFn>(cbp, kSelDeleteObject, o, flag);
+  // A host without the routine deleted nothing: the object stays in the
+  // drawing, where a walk still meets it, so it must stay a candidate.
+  const bool ran = Call<DeleteObjectFn>(cbp, kSelDeleteObject, o, flag);
   NoteDeleted(o);
-  Changed(cbp, o, 0);
+  if (ran) Changed(cbp, o, 0);
 }
 ClassId GetObjectClass(CallbackPtr cbp, ObjectHandle o) {
   return Call<GetObjectClassFn>(cbp, kSelGetObjectClass, o);

@@ -143,6 +143,53 @@ TEST_F(Traversal, CreatedAfterTheVisitedObjectWasDeletedGoesBeforeItsSuccessor) 
   EXPECT_EQ(host.Objects(), (Handles{h[0], created, h[2], h[3], h[4]}));
 }
 
+TEST_F(Traversal, NewObjectsGoWhereTheSettingSays) {
+  using Place = Host::NewObjectPlace;
+  enum Fate { kKept, kDeleted, kReplaced };
+  // Order after the visit of h[2]: indices into h, kNew for the created line,
+  // kStandIn for the handle that replaced h[2].
+  constexpr int kNew = -1, kStandIn = -2;
+  struct Case {
+    Place place;
+    Fate fate;
+    std::vector<int> order;
+  };
+  const std::vector<Case> cases = {
+      {Place::kBeforeVisited, kKept, {0, 1, kNew, 2, 3, 4}},
+      {Place::kAfterVisited, kKept, {0, 1, 2, kNew, 3, 4}},
+      {Place::kAtEnd, kKept, {0, 1, 2, 3, 4, kNew}},
+      {Place::kBeforeVisited, kDeleted, {0, 1, kNew, 3, 4}},
+      {Place::kAfterVisited, kDeleted, {0, 1, kNew, 3, 4}},
+      {Place::kAtEnd, kDeleted, {0, 1, 3, 4, kNew}},
+      {Place::kBeforeVisited, kReplaced, {0, 1, kNew, kStandIn, 3, 4}},
+      {Place::kAfterVisited, kReplaced, {0, 1, kStandIn, kNew, 3, 4}},
+      {Place::kAtEnd, kReplaced, {0, 1, kStandIn, 3, 4, kNew}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "place " << int(c.place) << ", fate " << c.fate);
+    Host fresh;
+    Handles f;
+    for (int i = 0; i < 5; ++i) f.push_back(fresh.Add(i == 2 ? Arc(0, 0, 1, 0, 90) : Line(i, 0, i + 1, 0)));
+    fresh.settings.newObjects = c.place;
+    fresh.settings.convertInPlace = false;
+    ObjectHandle created = 0, standIn = 0;
+    gVisited.clear();
+    gVisit = [&](ObjectHandle o) {
+      if (o != f[2]) return;
+      if (c.fate == kDeleted) Del(o);
+      if (c.fate == kReplaced) standIn = Routine<ConvertToPolylineFn>(kSelConvertToPolyline)(o, 0);
+      created = NewLine();
+    };
+    Routine<ForEachObjectFn>(kSelForEachObject)(38, &Visit, 0, fresh.Cbp());
+    Handles expected;
+    for (int i : c.order) expected.push_back(i == kNew ? created : i == kStandIn ? standIn : f[i]);
+    EXPECT_EQ(fresh.Objects(), expected);
+    EXPECT_EQ(gVisited, f);  // the new object is never visited
+    EXPECT_TRUE(fresh.Violations().empty()) << AllViolations(fresh);
+  }
+  host.Activate();
+}
+
 TEST_F(Traversal, OutsideATraversalCreatedObjectsAreAppended) {
   const ObjectHandle created = NewLine();
   EXPECT_EQ(host.Objects().back(), created);
