@@ -28,7 +28,9 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link" >"$build.configure.log" 2>&1 \
     || { cat "$build.configure.log" >&2; exit 2; }
 fi
-cmake --build "$build" --target drawing_fuzzer cleanup cleanup_large_ways cleanup_written_ways -j2 >"$build.build.log" 2>&1 \
+# One target: it depends on the three plug-in libraries. Naming them too would
+# fail in a tree whose build files the same make run has just regenerated.
+cmake --build "$build" --target drawing_fuzzer -j2 >"$build.build.log" 2>&1 \
   || { tail -50 "$build.build.log" >&2; exit 2; }
 
 work="$(mktemp -d)"
