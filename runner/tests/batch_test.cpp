@@ -17,46 +17,14 @@
 #include <nlohmann/json.hpp>
 
 #include "batch.h"
+#include "test_files.h"
 
 #ifdef DRAWCLEAN_EXE
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteAll(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
-
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
-
-class Runner : public ::testing::Test {
- protected:
-  fs::path dir;
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("drawclean-batch-" + std::to_string(::getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  std::string path(const std::string& name) const { return (dir / name).string(); }
-
-  Outcome run(const std::string& args) {
-    const std::string cmd = std::string(DRAWCLEAN_EXE) + " " + args + " >" + path("stdout") + " 2>" + path("stderr");
-    const int s = std::system(cmd.c_str());
-    Outcome r{WIFEXITED(s) ? WEXITSTATUS(s) : -1, ReadAll(path("stdout")), ReadAll(path("stderr"))};
-    fs::remove(path("stdout")), fs::remove(path("stderr"));
-    return r;
-  }
-};
+using Runner = DrawcleanRun;
 
 size_t Lines(const std::string& s, const std::string& start) {
   size_t n = 0;

@@ -8,19 +8,14 @@
 #include <filesystem>
 #include <fstream>
 #include <ostream>
+
+#include "test_files.h"
 #include <sstream>
 
 #ifdef DRAWCLEAN_EXE
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 struct Case {
   fs::path drawing;
@@ -63,8 +58,8 @@ TEST_P(CallLog, ChangesNothing) {
   const int quiet = run("quiet" + ext, "");
   const int logged = run("logged" + ext, " --call-log " + (dir / "calls.log").string());
   EXPECT_EQ(quiet, logged);
-  EXPECT_EQ(Slurp(dir / ("quiet" + ext)), Slurp(dir / ("logged" + ext)));
-  if (quiet == 0) EXPECT_EQ(Slurp(dir / "calls.log").rfind("AllocateHandle(68)\n", 0), 0u);
+  EXPECT_EQ(ReadAll(dir / ("quiet" + ext)), ReadAll(dir / ("logged" + ext)));
+  if (quiet == 0) EXPECT_EQ(ReadAll(dir / "calls.log").rfind("AllocateHandle(68)\n", 0), 0u);
   fs::remove_all(dir);
 }
 

@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "dxf_tags.h"
+#include "test_files.h"
 
 #ifdef DRAWCLEAN_EXE
 namespace fs = std::filesystem;
@@ -25,47 +26,8 @@ namespace {
 const char* const kNoPasses = "--no-degenerate --no-vertex-cleanup";
 const char* const kEveryPass = "--all -t 0.05";
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteAll(const fs::path& p, const std::string& text) {
-  std::ofstream(p, std::ios::binary) << text;
-}
-
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
-
-class Drawclean : public ::testing::Test {
+class Drawclean : public DrawcleanRun {
  protected:
-  fs::path dir;
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("drawclean-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-
-  Outcome run(const std::string& args) {
-    Outcome r;
-    const std::string cmd = std::string(DRAWCLEAN_EXE) + " " + args + " >" + (dir / "stdout").string() +
-                            " 2>" + (dir / "stderr").string();
-    const int s = std::system(cmd.c_str());
-    r.status = WIFEXITED(s) ? WEXITSTATUS(s) : -1;
-    r.out = ReadAll(dir / "stdout");
-    r.err = ReadAll(dir / "stderr");
-    fs::remove(dir / "stdout");
-    fs::remove(dir / "stderr");
-    return r;
-  }
-  std::string path(const std::string& name) const { return (dir / name).string(); }
   size_t fileCount() const {
     return size_t(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
   }

@@ -7,18 +7,12 @@
 
 #include "dxf_map.h"
 #include "hostapp/builders.h"
+#include "test_files.h"
 
 using namespace drawclean;
 using hostapp::Host;
 
 namespace {
-
-std::string ReadAll(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // A small drawing in the style of a 2000-format file: handles, subclass markers.
 std::string Drawing(const std::string& entities) {

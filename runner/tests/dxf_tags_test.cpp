@@ -5,17 +5,11 @@
 #include <sstream>
 
 #include "dxf_tags.h"
+#include "test_files.h"
 
 using namespace drawclean;
 
 namespace {
-
-std::string ReadAll(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 std::vector<std::filesystem::path> Samples() {
   std::vector<std::filesystem::path> files;
