@@ -75,9 +75,12 @@ fi
 if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
   db=$(database user cmake)
   rm -f "$scratch/apt.log"
+  # A copy the other user can reach: the checkout may sit in a folder only
+  # its owner may enter (mktemp -d makes them 0700).
+  install -m 755 "$bootstrap" "$scratch/bootstrap"
   status=0
   DPKG_ADMINDIR=$db PATH="$scratch/bin:$PATH" setpriv --reuid=65534 --regid=65534 --clear-groups \
-    "$bootstrap" >"$scratch/out" 2>&1 || status=$?
+    "$scratch/bootstrap" >"$scratch/out" 2>&1 || status=$?
   [ "$status" = 1 ] || fail "as another user: exit $status"
   grep -q "sudo" "$scratch/out" || fail "as another user: no word of sudo: $(cat "$scratch/out")"
   [ ! -e "$scratch/apt.log" ] || fail "as another user: apt-get ran"
