@@ -40,6 +40,32 @@ bool MergeKey(CallbackPtr cbp, ObjectHandle object, IndexBox* box) {
   return true;
 }
 
+// The visited line has one end within n = (p, q) and `outer` as its other
+// end: n must reach outer. Where outer lies beyond an end of n's exact box,
+// it replaces that end. Where it lies beyond neither, it is off that box only
+// by noise within the collinearity limit, and its place along p -> q decides:
+// before p or beyond q it still replaces that end (else the stretch between
+// would be lost), between them n already covers the visited line.
+void StretchToOuterEnd(CallbackPtr cbp, ObjectHandle n, const WorldPt& p, const WorldPt& q,
+                       const WorldPt& outer) {
+  if (PointInBox(q, p, outer)) {
+    SetLineEnds(cbp, n, &p, &outer);
+    return;
+  }
+  if (PointInBox(p, outer, q)) {
+    SetLineEnds(cbp, n, &outer, &q);
+    return;
+  }
+  const WorldPt along = q - p, off = outer - p;
+  const double length2 = along.x * along.x + along.y * along.y;
+  const double t = length2 > 0 ? (off.x * along.x + off.y * along.y) / length2 : 1.0;
+  if (t < 0) {
+    SetLineEnds(cbp, n, &outer, &q);
+  } else if (t > 1) {
+    SetLineEnds(cbp, n, &p, &outer);
+  }
+}
+
 void MergeLine(ObjectHandle object, CallbackPtr cbp) {
   WorldPt a(kUnread, kUnread), b(kUnread, kUnread);
   GetLineEnds(cbp, object, &a, &b);
@@ -65,20 +91,9 @@ void MergeLine(ObjectHandle object, CallbackPtr cbp) {
     if (inA && inB) {
       // The visited line lies within n: n already covers it.
     } else if (inA) {
-      // b is the outer end. It replaces whichever end of n it lies beyond;
-      // when it lies beyond neither, it is only off n's exact box by less
-      // than the collinearity limit, and n already covers the visited line.
-      if (PointInBox(q, p, b)) {
-        SetLineEnds(cbp, n, &p, &b);
-      } else if (PointInBox(p, b, q)) {
-        SetLineEnds(cbp, n, &b, &q);
-      }
+      StretchToOuterEnd(cbp, n, p, q, b);
     } else if (inB) {
-      if (PointInBox(q, p, a)) {
-        SetLineEnds(cbp, n, &p, &a);
-      } else if (PointInBox(p, a, q)) {
-        SetLineEnds(cbp, n, &a, &q);
-      }
+      StretchToOuterEnd(cbp, n, p, q, a);
     } else if (PointInBox(p, a, b) && PointInBox(q, a, b)) {
       SetLineEnds(cbp, n, &a, &b);  // n lies within the visited line
     } else {

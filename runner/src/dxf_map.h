@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "dxf_tags.h"
+#include "hostapp/arc_vertices.h"
 #include "hostapp/host.h"
 
 namespace drawclean {
@@ -96,12 +97,10 @@ struct PassedKind {
 };
 std::vector<PassedKind> PassedThrough(const DxfDrawing& drawing);
 
-// Bulges to arc vertices and back, for flat vertex lists.
-struct BulgeVertex {
-  double x = 0, y = 0, bulge = 0;
-};
-std::vector<hostapp::Vertex> VerticesFromBulges(const std::vector<BulgeVertex>& in, bool closed);
-std::vector<BulgeVertex> BulgesFromVertices(const std::vector<hostapp::Vertex>& in, bool closed);
+// Bulges to arc vertices and back: the host's own conversion.
+using hostapp::BulgeVertex;
+using hostapp::BulgesFromVertices;
+using hostapp::VerticesFromBulges;
 
 // Same type, class, attributes and geometry (bit for bit).
 bool SameObject(const hostapp::Object& a, const hostapp::Object& b);

@@ -1,0 +1,106 @@
+#include "hostapp/arc_vertices.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "hostapp/routines.h"
+
+namespace hostapp {
+namespace {
+
+// Ends of an arc segment and neighbouring vertices closer than this (relative
+// to the coordinates' size) are one point: it only absorbs rounding of the
+// tangent-point construction.
+constexpr double kSamePointRelative = 1e-9;
+
+HostWorldPt P(double x, double y) { return HostWorldPt{y, x}; }
+
+bool Near(double ax, double ay, double bx, double by) {
+  double scale = std::max({1.0, std::fabs(ax), std::fabs(ay), std::fabs(bx), std::fabs(by)});
+  return std::fabs(ax - bx) <= kSamePointRelative * scale &&
+         std::fabs(ay - by) <= kSamePointRelative * scale;
+}
+
+}  // namespace
+
+std::vector<Vertex> VerticesFromBulges(const std::vector<BulgeVertex>& in, bool closed) {
+  std::vector<Vertex> out;
+  const size_t n = in.size();
+  for (size_t i = 0; i < n; ++i) {
+    const BulgeVertex& a = in[i];
+    out.push_back(Vertex{P(a.x, a.y), 0, 0.0});
+    if (a.bulge == 0.0 || (!closed && i + 1 == n)) continue;
+    const BulgeVertex& b = in[(i + 1) % n];
+    const double chord = std::hypot(b.x - a.x, b.y - a.y);
+    if (chord == 0.0) continue;
+    const double sweep = 4.0 * std::atan(a.bulge);  // signed, radians; |sweep| < 2 pi
+    const double mx = (a.x + b.x) / 2, my = (a.y + b.y) / 2;
+    const double lx = -(b.y - a.y) / chord, ly = (b.x - a.x) / chord;  // left of the chord
+    const double offset = (chord / 2) / std::tan(sweep / 2);
+    const double cx = mx + lx * offset, cy = my + ly * offset;
+    const double r = std::hypot(a.x - cx, a.y - cy);
+    const double a0 = std::atan2(a.y - cy, a.x - cx);
+    const int pieces = std::max(1, int(std::ceil(std::fabs(sweep) * 180 / std::numbers::pi /
+                                                 kMaxArcPieceDeg - 1e-9)));
+    const double step = sweep / pieces;
+    for (int k = 0; k < pieces; ++k) {
+      const double mid = a0 + step * (k + 0.5);
+      const double reach = r / std::cos(step / 2);
+      out.push_back(Vertex{P(cx + reach * std::cos(mid), cy + reach * std::sin(mid)), 3, r});
+      if (k + 1 < pieces) {
+        const double end = a0 + step * (k + 1);
+        out.push_back(Vertex{P(cx + r * std::cos(end), cy + r * std::sin(end)), 0, 0.0});
+      }
+    }
+  }
+  return out;
+}
+
+std::vector<BulgeVertex> BulgesFromVertices(const std::vector<Vertex>& in, bool closed) {
+  std::vector<BulgeVertex> out;
+  const size_t n = in.size();
+  auto push = [&](double x, double y, double bulge, bool exact) {
+    if (!out.empty() && Near(out.back().x, out.back().y, x, y)) {
+      if (exact) out.back().x = x, out.back().y = y;
+      if (bulge != 0.0 || exact) out.back().bulge = bulge;
+      return;
+    }
+    out.push_back(BulgeVertex{x, y, bulge});
+  };
+  for (size_t i = 0; i < n; ++i) {
+    const Vertex& v = in[i];
+    const bool hasPrev = closed || i > 0, hasNext = closed || i + 1 < n;
+    if (v.type != 3 || !hasPrev || !hasNext || n < 3 || !(v.radius > 0)) {
+      push(v.p.x, v.p.y, 0.0, true);
+      continue;
+    }
+    const Vertex& pv = in[(i + n - 1) % n];
+    const Vertex& nv = in[(i + 1) % n];
+    const double ux = pv.p.x - v.p.x, uy = pv.p.y - v.p.y;
+    const double wx = nv.p.x - v.p.x, wy = nv.p.y - v.p.y;
+    const double lu = std::hypot(ux, uy), lw = std::hypot(wx, wy);
+    if (lu == 0 || lw == 0) {
+      push(v.p.x, v.p.y, 0.0, true);
+      continue;
+    }
+    // Turning angle at the tangent point; the arc meets both legs at r*tan(turn/2).
+    const double cross = (-ux) * wy - (-uy) * wx;  // (T - prev) x (next - T)
+    const double dot = (-ux) * wx + (-uy) * wy;
+    const double turn = std::atan2(std::fabs(cross), dot);
+    if (turn <= 0 || !std::isfinite(turn)) {
+      push(v.p.x, v.p.y, 0.0, true);
+      continue;
+    }
+    const double leg = v.radius * std::tan(turn / 2);
+    const double bulge = std::copysign(std::tan(turn / 4), cross);
+    push(v.p.x + ux / lu * leg, v.p.y + uy / lu * leg, bulge, false);
+    push(v.p.x + wx / lw * leg, v.p.y + wy / lw * leg, 0.0, false);
+  }
+  if (closed && out.size() > 1 && Near(out.back().x, out.back().y, out[0].x, out[0].y) &&
+      out.back().bulge == 0.0)
+    out.pop_back();
+  return out;
+}
+
+}  // namespace hostapp
