@@ -24,6 +24,7 @@
 #include "report.h"
 #include "run.h"
 #include "svg.h"
+#include "verify.h"
 
 namespace {
 
@@ -65,6 +66,19 @@ DrawingSnapshot Snapshot(const hostapp::Host& host, const std::string& marker) {
   return s;
 }
 
+// "ARC (handle 2F, line 120)" for an object read from a DXF entity, else
+// what the object is.
+std::string PlaceOf(const DxfDrawing& dxf, ObjectHandle h, const hostapp::Object& o) {
+  for (const DxfEntityRecord& rec : dxf.records) {
+    if (rec.handle != h) continue;
+    const size_t at = dxf.file.tags[rec.span.first].begin;
+    const size_t line = 1 + size_t(std::count(dxf.file.source.begin(), dxf.file.source.begin() + long(at), '\n'));
+    return rec.kind + " (" + (rec.entityHandle.empty() ? "" : "handle " + rec.entityHandle + ", ") + "line " +
+           std::to_string(line) + ")";
+  }
+  return "a " + TypeName(o.type);
+}
+
 // A blank DXF into which a drawing from elsewhere is written as new entities.
 const char* const kEmptyDxf =
     "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1009\n  0\nENDSEC\n"
@@ -102,7 +116,8 @@ std::string FormatNumber(double v) {
 // program on one file with the same options.
 int Batch(const std::vector<std::string>& inputs, const std::string& outDir, std::optional<unsigned> jobs,
           const std::array<std::optional<bool>, kOptionCount>& flags, bool all, std::optional<double> pointTol,
-          std::optional<double> sizeTol, bool dryRun, bool quiet, bool convertInPlace, const std::string& pluginPath,
+          std::optional<double> sizeTol, bool dryRun, bool quiet, bool convertInPlace, bool verify,
+          const std::string& pluginPath,
           std::initializer_list<std::pair<const char*, bool>> singleOnly) {
   namespace fs = std::filesystem;
   if (outDir.empty() && inputs.size() == 1)
@@ -140,6 +155,7 @@ int Batch(const std::vector<std::string>& inputs, const std::string& outDir, std
   if (sizeTol) args.insert(args.end(), {"-s", FormatNumber(*sizeTol)});
   if (dryRun) args.push_back("-n");
   if (!convertInPlace) args.push_back("--no-convert-in-place");
+  if (verify) args.push_back("--verify");
 
   const unsigned workers = std::min<unsigned>(jobs.value_or(DefaultJobs()), unsigned(work.size()));
   gStage.doing = "cleaning a batch of drawings";
@@ -183,6 +199,7 @@ int Drawclean(int argc, char** argv) {
   bool oneLine = false;
   std::array<std::optional<bool>, kOptionCount> flags{};
   bool all = false, dryRun = false, quiet = false, inPlace = false, showDialog = false, convertInPlace = true;
+  bool verify = false;
   std::optional<double> pointTol, sizeTol;
 
   app.add_option("input", inputs, "drawing to clean (.dxf or .json); with --out-dir, several, or folders")
@@ -216,6 +233,9 @@ int Drawclean(int argc, char** argv) {
   app.add_flag("--in-place", inPlace, "allow the output to replace the input file");
   app.add_flag("--convert-in-place,!--no-convert-in-place", convertInPlace,
                "host keeps an object's handle when converting it (default) or gives a new one");
+  app.add_flag("--verify", verify,
+               "check that everything drawn before is still drawn within the point tolerance; "
+               "if not, write nothing, say where, exit 2");
   app.add_flag("--show-dialog", showDialog, "print the options dialog as the host showed it");
   app.add_option("--plugin", pluginPath,
                  "the plug-in library to load (default: $DRAWCLEAN_PLUGIN, else the installed one)");
@@ -245,7 +265,8 @@ int Drawclean(int argc, char** argv) {
   pluginPath = plugin.path;
 
   if (!outDir.empty() || inputs.size() > 1 || std::filesystem::is_directory(inputs[0]))
-    return Batch(inputs, outDir, jobs, flags, all, pointTol, sizeTol, dryRun, quiet, convertInPlace, pluginPath,
+    return Batch(inputs, outDir, jobs, flags, all, pointTol, sizeTol, dryRun, quiet, convertInPlace, verify,
+                 pluginPath,
                  {{"-o", !output.empty()}, {"--svg", !svgPath.empty()}, {"--report", !reportPath.empty()},
                   {"--in-place", inPlace}, {"--call-log", !callLogPath.empty()}, {"--show-dialog", showDialog}});
   if (jobs) return BadInput("-j only applies with --out-dir");
@@ -307,6 +328,9 @@ int Drawclean(int argc, char** argv) {
   // Only the picture needs the drawing as it was: a copy of a large drawing is
   // not taken for nothing.
   const DrawingSnapshot before = svgPath.empty() ? DrawingSnapshot{} : Snapshot(host, marker);
+  std::vector<ObjectHandle> verifyHandles;
+  const std::vector<hostapp::Object> verifyBefore =
+      verify ? DrawnObjects(host, marker, &verifyHandles) : std::vector<hostapp::Object>{};
   std::vector<PassedKind> passedThrough;
   if (!inJson) passedThrough = PassedThrough(dxf);
   gStage.entitiesRead = host.ObjectCount();
@@ -342,9 +366,26 @@ int Drawclean(int argc, char** argv) {
     return kExitRunFailed;
   }
 
+  ReportContext ctx;
+  if (verify) {
+    gStage.doing = "checking that nothing drawn was lost";
+    const auto verifyStart = Clock::now();
+    std::vector<ObjectHandle> afterHandles;
+    ctx.coverage = VerifyRun(verifyBefore, host, marker, r, &afterHandles);
+    ctx.verifySeconds = SecondsSince(verifyStart);
+    if (!ctx.coverage->Passed()) {
+      std::fprintf(stderr, "drawclean: %s: %s; nothing written\n", ShownPath(input).c_str(),
+                   CoverageLine(*ctx.coverage).c_str());
+      auto before = [&](size_t i) { return PlaceOf(dxf, verifyHandles[i], verifyBefore[i]); };
+      auto after = [&](size_t i) { return PlaceOf(dxf, afterHandles[i], host.Get(afterHandles[i])); };
+      for (const std::string& line : VerifyFailureLines(*ctx.coverage, before, after))
+        std::fprintf(stderr, "  %s\n", line.c_str());
+      return kExitBadInput;
+    }
+  }
+
   gStage.doing = "writing the drawing";
   const auto writeStart = Clock::now();
-  ReportContext ctx;
   ctx.input = input;
   ctx.output = dryRun ? "" : output;
   ctx.format = outJson ? "json" : "dxf";

@@ -8,20 +8,6 @@
 namespace drawclean {
 namespace {
 
-std::string TypeName(int t) {
-  switch (t) {
-    case 2: return "line";
-    case 5: return "polyline";
-    case 21: return "polyline with arcs";
-    case 25: return "3D polyline";
-    case 6: return "arc";
-    case 9: return "3D point";
-    case 15: return "3D face";
-    case 17: return "point";
-    default: return "type " + std::to_string(t);
-  }
-}
-
 size_t Total(const std::map<int, size_t>& m) {
   size_t n = 0;
   for (auto& [t, c] : m) n += c;
@@ -35,6 +21,20 @@ size_t PassedTotal(const std::vector<PassedKind>& kinds) {
 }
 
 }  // namespace
+
+std::string TypeName(int t) {
+  switch (t) {
+    case 2: return "line";
+    case 5: return "polyline";
+    case 21: return "polyline with arcs";
+    case 25: return "3D polyline";
+    case 6: return "arc";
+    case 9: return "3D point";
+    case 15: return "3D face";
+    case 17: return "point";
+    default: return "type " + std::to_string(t);
+  }
+}
 
 std::string PassedThroughText(const std::vector<PassedKind>& kinds) {
   if (kinds.empty()) return "none";
@@ -55,6 +55,20 @@ std::string ReportLine(const RunResult& r, const ReportContext& c) {
     out += std::string(c.passedLeftOut ? "; left out: " : "; passed through: ") + PassedThroughText(c.passedThrough);
   std::snprintf(line, sizeof line, "; %.2f s", c.readSeconds + r.seconds + c.writeSeconds);
   return out + line;
+}
+
+std::string CoverageLine(const coverage::Report& v) {
+  char line[256];
+  if (v.Passed()) {
+    std::snprintf(line, sizeof line,
+                  "coverage check: passed: everything drawn before is still drawn, within the point tolerance "
+                  "(%zu objects checked, %zu exempt)",
+                  v.objectsChecked, v.objectsExempt);
+  } else {
+    std::snprintf(line, sizeof line, "coverage check: FAILED: %.6g lost in %zu places, %.6g drawn anew in %zu places",
+                  v.missingLength, v.missing.size(), v.addedLength, v.added.size());
+  }
+  return line;
 }
 
 std::string ReportText(const RunResult& r, const ReportContext& c) {
@@ -103,6 +117,7 @@ std::string ReportText(const RunResult& r, const ReportContext& c) {
   std::snprintf(line, sizeof line, "\ntime: read %.3f s, passes %.3f s, write %.3f s\n", c.readSeconds, r.seconds,
                 c.writeSeconds);
   out += line;
+  if (c.coverage) out += "\n" + CoverageLine(*c.coverage) + "\n";
   for (const std::string& v : r.violations) out += "host contract violation: " + v + "\n";
   return out;
 }
@@ -140,6 +155,13 @@ std::string ReportJson(const RunResult& r, const ReportContext& c) {
   j["violations"] = r.violations;
   j["seconds"] = r.seconds;
   j["timing"] = {{"read", c.readSeconds}, {"passes", r.seconds}, {"write", c.writeSeconds}};
+  if (c.coverage) {
+    const coverage::Report& v = *c.coverage;
+    j["coverage"] = {{"passed", v.Passed()},        {"objectsChecked", v.objectsChecked},
+                     {"objectsExempt", v.objectsExempt}, {"missingPlaces", v.missing.size()},
+                     {"missingLength", v.missingLength}, {"addedPlaces", v.added.size()},
+                     {"addedLength", v.addedLength}, {"seconds", c.verifySeconds}};
+  }
   return j.dump(2) + "\n";
 }
 

@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include <optional>
+
+#include "coverage/coverage_check.h"
 #include "dxf_map.h"
 #include "run.h"
 
@@ -19,10 +22,19 @@ struct ReportContext {
   // Entities no pass handles, which never became host objects (DXF only).
   std::vector<PassedKind> passedThrough;
   bool passedLeftOut = false;  // written as JSON, which holds none of them
+  // The coverage check's findings, when --verify asked for it.
+  std::optional<coverage::Report> coverage;
+  double verifySeconds = 0;
 };
+
+// "line", "arc", "polyline", ...: what an object of type code t is to a user.
+std::string TypeName(int t);
 
 // "60 polygon meshes, 89 texts, 1 hatch"; "none" when empty.
 std::string PassedThroughText(const std::vector<PassedKind>& kinds);
+
+// The coverage check's result in one line: passed, or how much was lost.
+std::string CoverageLine(const coverage::Report& v);
 
 std::string ReportText(const RunResult& r, const ReportContext& c);
 std::string ReportJson(const RunResult& r, const ReportContext& c);
