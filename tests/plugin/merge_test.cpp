@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <ostream>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "coverage/coverage_check.h"
 #include "hostapp/builders.h"
 #include "support/plugin_fixture.h"
 
@@ -80,6 +83,12 @@ const Case kLineCases[] = {
     {"LineAmongOtherObjects",
      {Line(0, 0, 10, 0), Arc(5, 0, 5, 0, 180), Point17(5, 0), Line(5, 0, 20, 0)},
      {Arc(5, 0, 5, 0, 180), Point17(5, 0), Line(0, 0, 20, 0)}},
+
+    // The outer end is off the later line's exact box by noise and beyond
+    // neither of its ends there: its place along the later line decides.
+    {"NoisyOuterEndBeforeFirst", {Line(10, 0, 0, -1e-7), Line(9, -1e-7, 0, 0)}, {Line(10, 0, 0, 0)}},
+    {"NoisyOuterEndBeyondSecond", {Line(1, -1e-7, 10, 0), Line(0, 0, 9, -1e-7)}, {Line(0, 0, 10, 0)}},
+    {"NoisyOuterEndBeforeFirstSecondInside", {Line(0, -1e-7, 10, 0), Line(9, -1e-7, 0, 0)}, {Line(10, 0, 0, 0)}},
 
     {"Gap", {Line(0, 0, 4, 0), Line(5, 0, 9, 0)}, {}},
     {"ParallelApart", {Line(0, 0, 10, 0), Line(0, 1, 10, 1)}, {}},
@@ -164,6 +173,39 @@ TEST_F(MergeRun, ConnectedLinesEndInTheLastPieceWhateverTheOrder) {
     const Object& survivor = host.Get(handles.back());
     EXPECT_EQ(std::min(survivor.first.x, survivor.second.x), 0);
     EXPECT_EQ(std::max(survivor.first.x, survivor.second.x), 12);
+  }
+}
+
+// Pieces of one line in any order and direction, their ends nudged by noise
+// well within the collinearity limit: whatever merges, nothing drawn is lost.
+TEST_F(MergeRun, NoisyPiecesOfOneLineKeepTheirWholeLength) {
+  std::mt19937 rng(20);
+  std::uniform_real_distribution<double> noise(-1e-6, 1e-6), cut(0.0, 1.0);
+  for (int drawing = 0; drawing < 300; ++drawing) {
+    for (ObjectHandle o : host.Objects()) host.Remove(o);
+    // A line of length 10 at some angle, cut into 3 to 5 overlapping pieces.
+    const double angle = std::uniform_int_distribution<int>(0, 7)(rng) * M_PI / 4;
+    const double dx = std::cos(angle), dy = std::sin(angle);
+    const int pieces = std::uniform_int_distribution<int>(3, 5)(rng);
+    std::vector<double> stops = {0, 10};
+    for (int i = 1; i < pieces; ++i) stops.push_back(10 * cut(rng));
+    std::sort(stops.begin(), stops.end());
+    std::vector<Object> drawn;
+    for (int i = 0; i < pieces; ++i) {
+      const double a = std::max(0.0, stops[i] - 0.5 * cut(rng)), b = stops[i + 1];
+      Object l = Line(a * dx + noise(rng), a * dy + noise(rng), b * dx + noise(rng), b * dy + noise(rng));
+      if (rng() % 2) std::swap(l.first, l.second);
+      drawn.push_back(l);
+    }
+    std::shuffle(drawn.begin(), drawn.end(), rng);
+    Load(drawn);
+    ASSERT_EQ(RunCommand(kMerge), 0);
+    coverage::Rules rules;
+    rules.pointTolerance = kMerge.tolerance1;
+    rules.passes[4] = true;
+    const coverage::Report r = coverage::CheckCoverage(drawn, Drawing(), rules);
+    ASSERT_TRUE(r.Passed()) << "drawing " << drawing << ": lost " << r.missingLength << ", first "
+                            << (r.missing.empty() ? "" : coverage::Describe(r.missing[0]));
   }
 }
 
