@@ -7,6 +7,8 @@
 #include <optional>
 #include <string_view>
 
+#include "arc_span.h"
+
 namespace drawclean {
 namespace {
 
@@ -309,13 +311,12 @@ struct Builder {
         const double mx = e.Num(11), my = e.Num(21);
         rx = std::hypot(mx, my), ry = rx * e.Num(40, 1), rot = std::atan2(my, mx) / kDeg;
       }
-      double s = e.Num(50), t = e.Num(51, 360);
-      const bool ccw = e.Int(73, 1) != 0;
-      if (!ccw) s = -s, t = -t;  // clockwise edges give their angles mirrored
-      double sweep = t - s;
-      if (ccw && sweep <= 0) sweep += 360;
-      if (!ccw && sweep >= 0) sweep -= 360;
-      ArcRing(cx, cy, rx, ry, rot, s, sweep, ring);
+      const double s = e.Num(50), t = e.Num(51, 360);
+      // Clockwise edges give their angles mirrored: the same span, run the
+      // other way from the mirrored start.
+      const double span = CcwSpan(s, t, kTurnDeg);
+      if (e.Int(73, 1) != 0) ArcRing(cx, cy, rx, ry, rot, s, span, ring);
+      else ArcRing(cx, cy, rx, ry, rot, -s, -span, ring);
     } else if (type == 4) {
       const Ring spline = SplinePoints(e);
       ring.insert(ring.end(), spline.begin(), spline.end());
@@ -391,8 +392,7 @@ struct Builder {
     } else if (kind == "ARC" || kind == "CIRCLE") {
       Ring r;
       const double s = kind == "ARC" ? t.Num(50) : 0;
-      double sweep = kind == "ARC" ? std::fmod(t.Num(51) - s, 360.0) : 360;
-      if (sweep <= 0) sweep += 360;
+      const double sweep = kind == "ARC" ? CcwSpan(s, t.Num(51), kTurnDeg) : kTurnDeg;
       ArcRing(t.Num(10) + dx, t.Num(20) + dy, t.Num(40), t.Num(40), 0, s, sweep, r);
       Shape({std::move(r)}, false, false);
     } else if (kind == "SOLID" || kind == "TRACE") {

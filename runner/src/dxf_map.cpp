@@ -8,6 +8,8 @@
 #include <numbers>
 #include <unordered_map>
 
+#include "arc_span.h"
+
 namespace drawclean {
 namespace {
 
@@ -18,6 +20,7 @@ using hostapp::Vertex;
 // more than this fraction of its length.
 constexpr double kAxisAlignedRelative = 1e-12;
 constexpr int16_t kMaxVertices = 32767;  // vertex indices are 16-bit
+constexpr double kTurnRad = 2 * std::numbers::pi;  // ELLIPSE parameters are radians
 // The long attribute holds a true colour with this bit set, so 0 (what a pass
 // that clears the attribute leaves) means "none" and black stays black.
 constexpr int32_t kTrueColourPresent = 0x1000000;
@@ -96,6 +99,11 @@ double NormalizeDeg(double a) {
 }
 
 HostWorldPt P(double x, double y) { return HostWorldPt{y, x}; }
+
+HostWorldPt ArcPoint(const Object& o, double deg) {
+  const double t = deg * std::numbers::pi / 180;
+  return P(o.center.x + o.hRadius * std::cos(t), o.center.y + o.vRadius * std::sin(t));
+}
 
 
 bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
@@ -243,10 +251,9 @@ struct Loader {
         o.startDeg = 0;
         o.sweepDeg = 360;
       } else {
-        double s = r.Num(50), e = r.Num(51);
+        const double s = r.Num(50), e = r.Num(51);
         o.startDeg = NormalizeDeg(s);
-        double sweep = NormalizeDeg(e - s);
-        o.sweepDeg = sweep == 0 ? 360 : sweep;
+        o.sweepDeg = CcwSpan(s, e, kTurnDeg);
       }
       return true;
     }
@@ -264,11 +271,10 @@ struct Loader {
       o.center = P(r.Num(10), r.Num(20));
       o.hRadius = q % 2 == 0 ? major : major * ratio;
       o.vRadius = q % 2 == 0 ? major * ratio : major;
-      const double t0 = r.Num(41, 0.0), t1 = r.Num(42, 2 * std::numbers::pi);
-      double sweep = std::fmod(t1 - t0, 2 * std::numbers::pi);
-      if (sweep <= 0) sweep += 2 * std::numbers::pi;
+      const double t0 = r.Num(41, 0.0), t1 = r.Num(42, kTurnRad);
+      const double sweep = CcwSpan(t0, t1, kTurnRad);
       o.startDeg = NormalizeDeg(t0 * 180 / std::numbers::pi + 90.0 * q);
-      o.sweepDeg = sweep * 180 / std::numbers::pi;
+      o.sweepDeg = sweep == kTurnRad ? kTurnDeg : sweep * 180 / std::numbers::pi;
       return true;
     }
     if (k == "POINT") {
@@ -482,10 +488,17 @@ struct Saver {
   static std::string KindFor(const Object& o, const DxfEntityRecord* origin, bool r12) {
     switch (o.type) {
       case 2: return "LINE";
-      case 6:
+      case 6: {
+        const CcwArc a = CcwArcOf(o.startDeg, o.sweepDeg);
+        if (!std::isfinite(a.startDeg) || !std::isfinite(a.sweepDeg)) return "";
+        // An arc of no sweep would read back as a full turn; its chord
+        // leaves it by under 1e-17 of its radius.
+        if (a.NoTurn()) return "LINE";
         if (origin && origin->kind == "ELLIPSE") return "ELLIPSE";
         if (o.hRadius != o.vRadius) return "ELLIPSE";
-        return o.sweepDeg >= 360 ? "CIRCLE" : "ARC";
+        // What reads back as a full turn is written as one.
+        return a.FullTurn() ? "CIRCLE" : "ARC";
+      }
       case 5: case 21:
         if (origin && (origin->kind == "LWPOLYLINE" || origin->kind == "POLYLINE"))
           return origin->kind;
@@ -562,21 +575,26 @@ struct Saver {
   static void Geometry(const Object& o, const std::string& kind, int quarter,
                        std::vector<std::pair<int, std::string>>& set) {
     auto num = [&](int c, double v) { set.emplace_back(c, FormatDouble(v)); };
+    // Files hold arcs counter-clockwise from the start, so a clockwise sweep
+    // turns round.
+    const CcwArc arc = CcwArcOf(o.startDeg, o.sweepDeg);
     if (kind == "LINE") {
-      num(10, o.first.x), num(20, o.first.y), num(11, o.second.x), num(21, o.second.y);
+      HostWorldPt a = o.first, b = o.second;
+      if (o.type == 6) a = ArcPoint(o, arc.startDeg), b = ArcPoint(o, arc.startDeg + arc.sweepDeg);
+      num(10, a.x), num(20, a.y), num(11, b.x), num(21, b.y);
     } else if (kind == "CIRCLE" || kind == "ARC") {
       num(10, o.center.x), num(20, o.center.y), num(40, o.hRadius);
       if (kind == "ARC")
-        num(50, NormalizeDeg(o.startDeg)), num(51, NormalizeDeg(o.startDeg + o.sweepDeg));
+        num(50, NormalizeDeg(arc.startDeg)), num(51, NormalizeDeg(arc.startDeg + arc.sweepDeg));
     } else if (kind == "ELLIPSE") {
       static constexpr int kCos[4] = {1, 0, -1, 0}, kSin[4] = {0, 1, 0, -1};
       const double major = quarter % 2 == 0 ? o.hRadius : o.vRadius;
       const double minor = quarter % 2 == 0 ? o.vRadius : o.hRadius;
-      const double t0 = NormalizeDeg(o.startDeg - 90.0 * quarter) * std::numbers::pi / 180;
+      const double t0 = NormalizeDeg(arc.startDeg - 90.0 * quarter) * std::numbers::pi / 180;
       num(10, o.center.x), num(20, o.center.y);
       num(11, major * kCos[quarter]), num(21, major * kSin[quarter]);
       num(40, major > 0 ? minor / major : 1.0);
-      num(41, t0), num(42, t0 + o.sweepDeg * std::numbers::pi / 180);
+      num(41, t0), num(42, t0 + arc.sweepDeg * std::numbers::pi / 180);
     } else if (kind == "POINT") {
       if (o.type == 9) num(10, o.point3d.x), num(20, o.point3d.y), num(30, o.point3d.z);
       else num(10, o.point.x), num(20, o.point.y);

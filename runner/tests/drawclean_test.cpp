@@ -304,6 +304,92 @@ TEST_F(Drawclean, JoinedArcsStayOnTheirCircle) {
   }
 }
 
+// Arcs and ellipses as other programs write them: a full turn whose end was
+// rounded is kept through every pass, its bytes untouched; so is a small arc,
+// while one below the size tolerance goes.
+TEST_F(Drawclean, RoundedFullTurnsSurviveEveryPass) {
+  const std::string arc = "0\nARC\n5\n30\n100\nAcDbEntity\n8\n0\n100\nAcDbCircle\n10\n0.0\n20\n0.0\n30\n0.0\n"
+                          "40\n5.0\n100\nAcDbArc\n";
+  const std::string ellipse = "0\nELLIPSE\n5\n30\n100\nAcDbEntity\n8\n0\n100\nAcDbEllipse\n10\n0.0\n20\n0.0\n"
+                              "30\n0.0\n11\n400.0\n21\n0.0\n31\n0.0\n40\n0.75\n";
+  const std::pair<std::string, bool> cases[] = {
+      {ellipse + "41\n0.0\n42\n6.28318530718\n", true}, {arc + "50\n0.0\n51\n360.0000000001\n", true},
+      {arc + "50\n0.0\n51\n359.9999999999\n", true},    {arc + "50\n45.0\n51\n45.0\n", true},
+      {arc + "50\n0.0\n51\n0.5\n", true},               {arc + "50\n0.0\n51\n0.0005\n", false},
+  };
+  for (const auto& [entity, kept] : cases) {
+    const std::string in = Dxf("AC1015", entity, "40");
+    WriteAll(path("in.dxf"), in);
+    Outcome o = run("--all -t 0.01 -q " + path("in.dxf") + " -o " + path("out.dxf"));
+    ASSERT_EQ(o.status, 0) << entity << o.err;
+    const std::string out = ReadAll(path("out.dxf"));
+    if (kept) EXPECT_EQ(out, in) << entity;
+    else EXPECT_EQ(out.find("\n5\n30\n"), std::string::npos) << out;
+  }
+}
+
+// The JSON form holds the sweep itself, never read modulo a turn. Written as
+// DXF, each arc reads back as it was, here and in ezdxf: a full turn as a
+// circle or a full ellipse, a clockwise sweep turned round, no sweep as the
+// point it is (an ARC would read back as a full turn).
+TEST_F(Drawclean, JsonArcsKeepTheirSweepThroughDxf) {
+  struct Case {
+    bool ellipse;
+    double startDeg, sweepDeg;
+    const char* kind;
+    double readSweep;
+  };
+  const Case cases[] = {
+      {false, 0, 6.28318530718 * 180 / M_PI, "CIRCLE", 360}, {false, 10, 359.9999999999, "CIRCLE", 360},
+      {false, 0, -90, "ARC", 90},  {true, 0, 400, "ELLIPSE", 360}, {true, 90, -45, "ELLIPSE", 45},
+      {false, 30, 0.5, "ARC", 0.5}, {false, 45, 0, "LINE", 0},
+  };
+  nlohmann::json objects = nlohmann::json::array();
+  for (const Case& c : cases)
+    objects.push_back({{"type", 6}, {"center", {20.0 * double(objects.size()), 0.0}},
+                       {"hRadius", c.ellipse ? 4.0 : 5.0}, {"vRadius", c.ellipse ? 2.0 : 5.0},
+                       {"startDeg", c.startDeg}, {"sweepDeg", c.sweepDeg}});
+  WriteAll(path("in.json"), nlohmann::json{{"format", "drawclean-drawing"}, {"version", 1}, {"objects", objects}}.dump());
+  // Every pass keeps each arc but the one of no sweep.
+  Outcome o = run("--all -t 0.01 -q " + path("in.json") + " -o " + path("all.json"));
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(nlohmann::json::parse(ReadAll(path("all.json")))["objects"].size(), std::size(cases) - 1);
+
+  o = run(std::string(kNoPasses) + " -q " + path("in.json") + " -o " + path("out.dxf"));
+  ASSERT_EQ(o.status, 0) << o.err;
+  o = run(std::string(kNoPasses) + " -q " + path("out.dxf") + " -o " + path("back.json"));
+  ASSERT_EQ(o.status, 0) << o.err;
+  const auto back = nlohmann::json::parse(ReadAll(path("back.json")))["objects"];
+  ASSERT_EQ(back.size(), std::size(cases));
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    if (std::string(cases[i].kind) == "LINE") {
+      ASSERT_EQ(back[i]["type"], 2);
+      EXPECT_EQ(back[i]["first"], back[i]["second"]);
+      continue;
+    }
+    ASSERT_EQ(back[i]["type"], 6) << i;
+    EXPECT_NEAR(back[i]["sweepDeg"].get<double>(), cases[i].readSweep, 1e-9) << i;
+    if (cases[i].readSweep == 360) EXPECT_EQ(back[i]["sweepDeg"], 360.0) << i;
+  }
+
+  if (!HaveEzdxf()) GTEST_SKIP() << "python3-ezdxf missing: independent read skipped";
+  WriteAll(path("spans.py"),
+           "import ezdxf,math,sys\nfrom ezdxf.math import arc_angle_span_deg as a, ellipse_param_span as p\n"
+           "for e in ezdxf.readfile(sys.argv[1]).modelspace():\n  d=e.dxf; t=e.dxftype()\n"
+           "  print(t, 360 if t=='CIRCLE' else a(d.start_angle,d.end_angle) if t=='ARC' else\n"
+           "    math.degrees(p(d.start_param,d.end_param)) if t=='ELLIPSE' else 0)\n");
+  const std::string cmd = "/usr/bin/python3 " + path("spans.py") + " " + path("out.dxf") + " > " + path("py.out") + " 2>&1";
+  ASSERT_EQ(std::system(cmd.c_str()), 0) << ReadAll(path("py.out"));
+  std::istringstream lines(ReadAll(path("py.out")));
+  for (const Case& c : cases) {
+    std::string kind;
+    double span = -1;
+    lines >> kind >> span;
+    EXPECT_EQ(kind, c.kind);
+    EXPECT_NEAR(span, c.readSweep, 1e-9) << kind;
+  }
+}
+
 // An ellipse, which a bulge cannot hold, joins as chords within a millionth of its size.
 TEST_F(Drawclean, JoinedEllipseStaysWithinItsBound) {
   const double a = 20, b = 10;

@@ -153,3 +153,35 @@ TEST(DxfMap, MalformedNumberNamesTheLine) {
   EXPECT_NE(error.find("line 24: LINE: group 10 value 'abc' is not a finite number"), std::string::npos)
       << error;
 }
+
+// Writers round the end of a full turn; what reads as a full turn is one, and
+// an entity no pass changed keeps its bytes however its angles were written.
+TEST(DxfMap, ArcSpansReadModuloOneTurnKeepFullTurns) {
+  struct Case {
+    std::string angles;
+    double startDeg, sweepDeg;
+  };
+  const std::string arc = "  0\nARC\n  5\n30\n  8\n0\n 10\n0\n 20\n0\n 40\n5\n";
+  const std::string ellipse = "  0\nELLIPSE\n  5\n31\n  8\n0\n 10\n0\n 20\n0\n 11\n400\n 21\n0\n 40\n0.75\n";
+  const Case cases[] = {
+      {arc + " 50\n0\n 51\n360.0000000001\n", 0, 360},
+      {arc + " 50\n0\n 51\n359.9999999999\n", 0, 360},
+      {arc + " 50\n90\n 51\n89.9999999999\n", 90, 360},
+      {arc + " 50\n45\n 51\n45\n", 45, 360},
+      {arc + " 50\n359.75\n 51\n0.25\n", 359.75, 0.5},
+      {ellipse + " 41\n0\n 42\n6.28318530718\n", 0, 360},
+      {ellipse + " 41\n0\n 42\n6.283185307179\n", 0, 360},
+      {ellipse + " 41\n6.28\n 42\n0.00681469282\n", 6.28 * 180 / M_PI, 0.01 * 180 / M_PI},
+  };
+  for (const Case& c : cases) {
+    Loaded l;
+    const std::string text = Drawing(c.angles);
+    Load(l, text);
+    ASSERT_EQ(l.host.Objects().size(), 1u) << c.angles;
+    const auto& o = l.host.Get(l.host.Objects()[0]);
+    EXPECT_NEAR(o.startDeg, c.startDeg, 1e-9) << c.angles;
+    if (c.sweepDeg == 360) EXPECT_EQ(o.sweepDeg, 360.0) << c.angles;
+    else EXPECT_NEAR(o.sweepDeg, c.sweepDeg, 1e-9) << c.angles;
+    EXPECT_EQ(SaveDxf(l.dxf, l.host, "marker"), text) << c.angles;
+  }
+}

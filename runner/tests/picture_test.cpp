@@ -238,5 +238,45 @@ TEST(Picture, DrawsTextsHatchesAndDimensionsOfTheDrawing) {
   EXPECT_NE(Panel(svg, "after").find("KITCHEN"), std::string::npos);
 }
 
+// Arcs of a dimension's block and arc edges of a hatch are drawn over the
+// span a reader takes from their angles: a turn whose end was rounded is a
+// whole ring, and a clockwise edge runs the other way.
+TEST(Picture, ArcsOfBlocksAndHatchesCoverTheirSpan) {
+  struct Case {
+    const char* where;  // "block", "ccw" or "cw" (hatch edges)
+    std::string start, end;
+    double extentDeg;
+  };
+  const Case cases[] = {
+      {"block", "0", "360.0000000001", 360}, {"block", "90", "89.9999999999", 360}, {"block", "350", "10", 20},
+      {"ccw", "30", "30.0000000001", 360},   {"cw", "0", "360.0000000001", 360},     {"cw", "90", "0", 270},
+      {"ccw", "0", "400", 40},
+  };
+  for (const Case& c : cases) {
+    const std::string arc = "10\n0\n20\n0\n40\n5\n50\n" + c.start + "\n51\n" + c.end + "\n";
+    std::string entities, blocks;
+    if (std::string(c.where) == "block") {
+      blocks = "0\nBLOCK\n8\n0\n2\n*D1\n70\n1\n10\n0\n20\n0\n0\nARC\n8\n0\n" + arc + "0\nENDBLK\n8\n0\n";
+      entities = "0\nDIMENSION\n8\n0\n2\n*D1\n10\n0\n20\n0\n11\n0\n21\n0\n70\n32\n";
+    } else {
+      entities = "0\nHATCH\n8\n0\n10\n0\n20\n0\n2\nSOLID\n70\n1\n71\n0\n91\n1\n92\n1\n93\n1\n72\n2\n" + arc +
+                 "73\n" + (std::string(c.where) == "cw" ? "0" : "1") + "\n97\n0\n75\n0\n76\n1\n98\n0\n";
+    }
+    hostapp::Host host;
+    DxfDrawing d;
+    ASSERT_TRUE(LoadDxf(Dxf(entities, blocks), host, d, nullptr));
+    const Backdrop b = BackdropOf(d);
+    ASSERT_EQ(b.shapes.size(), 1u) << c.where << c.start;
+    const Ring& ring = b.shapes[0].rings.at(0);
+    double extent = 0;  // the angle the ring turns through about the centre
+    for (size_t i = 0; i + 1 < ring.size(); ++i) {
+      const auto [ax, ay] = ring[i];
+      const auto [bx, by] = ring[i + 1];
+      extent += std::fabs(std::atan2(ax * by - ay * bx, ax * bx + ay * by)) * 180 / M_PI;
+    }
+    EXPECT_NEAR(extent, c.extentDeg, 1e-6) << c.where << " " << c.start << " " << c.end;
+  }
+}
+
 }  // namespace
 }  // namespace drawclean
