@@ -194,6 +194,7 @@ inline void ApplyFaults(Reader& in, hostapp::Host& host, runaudit::RunFacts& fac
   for (int i = 0; i < missing; ++i) {
     const int32_t sel = runaudit::kHostRoutines[in.U8() % kRoutines].selector;
     host.SetMissing(sel);
+    ++facts.missingRoutines;
     if (sel == kSelDeleteClass) facts.deleteClassMissing = true;
     if (sel == kSelFreeHandle) facts.freeHandleMissing = true;
     if (sel == kSelGetObjectType) facts.objectTypeMissing = true;
@@ -235,10 +236,10 @@ inline void RunCommand(hostapp::Host& host, const Options& options, runaudit::Ru
   if (uint8_t* block = host.SettingsBlock()) std::memcpy(block, options, sizeof options);
   facts.result = host.SendAction(kActionRun);
   // The options the run accepted: the dialog may have changed them.
-  if (uint8_t* block = host.SettingsBlock())
-    std::memcpy(facts.flags, block, runaudit::kOptionFlags);
-  else
-    std::memcpy(facts.flags, options, runaudit::kOptionFlags);
+  const uint8_t* accepted = host.SettingsBlock() ? host.SettingsBlock() : options;
+  std::memcpy(facts.flags, accepted, runaudit::kOptionFlags);
+  std::memcpy(&facts.tolerance1, accepted + kTolerance1Offset, sizeof facts.tolerance1);
+  std::memcpy(&facts.tolerance2, accepted + kTolerance2Offset, sizeof facts.tolerance2);
   host.SendAction(kActionTearDown);
   // With FreeHandle missing the block stays; the host must not tear it down again.
   host.userData = nullptr;
