@@ -37,7 +37,10 @@ class Reader {
   Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
   bool AtEnd() const { return pos_ >= size_; }
   uint8_t U8() { return pos_ < size_ ? data_[pos_++] : 0; }
-  uint16_t U16() { return static_cast<uint16_t>(U8() | (U8() << 8)); }
+  uint16_t U16() {
+    const uint8_t low = U8();  // operands of | may be read in either order
+    return static_cast<uint16_t>(low | (U8() << 8));
+  }
   int32_t I32() {
     uint32_t v = 0;
     for (int i = 0; i < 4; ++i) v |= uint32_t{U8()} << (8 * i);
