@@ -1,14 +1,21 @@
-// The fuzzer's coverage oracle: when it applies and what it reports.
+// The fuzzer's coverage oracle and its noisy drawings: when the oracle applies
+// and what it reports, and that each noisy group draws what it stands for
+// (pieces that cover their line, arcs that miss a turn by the chosen amount).
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "coverage/coverage_check.h"
 #include "fuzz/coverage_oracle.h"
+#include "fuzz/drawing_input.h"
 #include "hostapp/builders.h"
 #include "hostapp/host.h"
 
@@ -121,6 +128,149 @@ TEST(OracleProblems, CountsThePlacesPastTheLimit) {
   const std::vector<std::string> lines = runaudit::CoverageProblems(before, host, coverage::Rules{}, 3);
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[3], "... and 2 more places");
+}
+
+// ---- noisy drawings ----
+
+// The decoded drawing of a noisy input: header bytes (all passes on,
+// tolerances 0.001) and the groups given.
+struct Decoded {
+  std::vector<Object> objects;
+  drawinginput::Options options;
+  Host::Settings settings;
+  runaudit::RunFacts facts;
+};
+
+Decoded DecodeNoisy(std::vector<uint8_t> groups, std::vector<uint8_t> header = {0, 0, 0, 0, 0}) {
+  std::vector<uint8_t> bytes = {drawinginput::noisy::kMagic};
+  bytes.insert(bytes.end(), header.begin(), header.end());
+  bytes.insert(bytes.end(), groups.begin(), groups.end());
+  Host host;
+  Decoded d;
+  drawinginput::Decode(bytes.data(), bytes.size(), host, d.options, d.facts);
+  for (ObjectHandle h : host.Objects()) d.objects.push_back(host.Get(h));
+  d.settings = host.settings;
+  return d;
+}
+
+// Both ways within `tolerance`: each draws no more and no less than the other.
+void ExpectSameDrawing(const std::vector<Object>& a, const std::vector<Object>& b, double tolerance) {
+  coverage::Rules rules;
+  rules.pointTolerance = tolerance;
+  const coverage::Report r = coverage::CheckCoverage(a, b, rules);
+  for (const coverage::Stretch& s : r.missing) ADD_FAILURE() << "not drawn: " << coverage::Describe(s);
+  for (const coverage::Stretch& s : r.added) ADD_FAILURE() << "drawn beyond: " << coverage::Describe(s);
+}
+
+struct GroupCase {
+  const char* name;
+  std::vector<uint8_t> groups;
+  size_t objects;
+  std::vector<Object> whole;  // what the pieces together draw
+};
+
+void PrintTo(const GroupCase& c, std::ostream* os) { *os << c.name; }
+
+// Groups at the origin: after the kind byte, place bytes 0, 16, 16.
+const double kDiagonal = 8 * std::sqrt(0.5);
+const GroupCase kGroupCases[] = {
+    // kind 0: size 1 times 8, at 45 degrees, 7 pieces, noise 1e-6
+    {"LineCutEvenly", {0x00, 0, 16, 16, 3, 7, 1, 5, 2, 0x34, 0x12}, 7, {hostapp::Line(0, 0, kDiagonal, kDiagonal)}},
+    {"LineCutAtRandom", {0x08, 0, 16, 16, 3, 7, 1, 5, 2, 0x35, 0x12}, 7, {hostapp::Line(0, 0, kDiagonal, kDiagonal)}},
+    {"LineAsListsAndLines", {0x10, 0, 16, 16, 3, 7, 2, 6, 2, 0x36, 0x12}, 8, {hostapp::Line(0, 0, 0, 8)}},
+    {"LineAs3DListsToo", {0x20, 0, 16, 16, 3, 7, 0, 6, 2, 0x37, 0x12}, 8, {hostapp::Line(0, 0, 8, 0)}},
+    // kind 1: radius 2.5, 4 pieces, noise 1e-6, from 90 degrees
+    {"CircleCutEvenly", {0x01, 0, 16, 16, 4, 3, 2, 2, 0x11, 0x22}, 4, {hostapp::Arc(0, 0, 2.5, 0, 360)}},
+    {"EllipseCutAtRandom",
+     {0x19, 0, 16, 16, 4, 1, 5, 2, 2, 0x12, 0x22},
+     6,
+     {hostapp::EllipticArc(0, 0, 2.5, 5, 0, 360)}},
+};
+
+class NoisyGroup : public ::testing::TestWithParam<GroupCase> {};
+
+TEST_P(NoisyGroup, PiecesDrawTheWholeAndNoMore) {
+  const GroupCase& c = GetParam();
+  const Decoded d = DecodeNoisy(c.groups);
+  ASSERT_EQ(d.objects.size(), c.objects);
+  // The noise moves each coordinate by at most 1e-6.
+  ExpectSameDrawing(d.objects, c.whole, 2e-6);
+}
+
+INSTANTIATE_TEST_SUITE_P(Groups, NoisyGroup, ::testing::ValuesIn(kGroupCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(NoisyInput, NearFullArcsMissOneTurnByTheChosenAmount) {
+  // kind 2: radius 10 from 0 degrees; variant bits: ellipse, past, backwards.
+  struct Turn {
+    uint8_t variant;
+    uint8_t miss;  // index: 1e-6 .. 1e-12
+    double sweep;
+  };
+  for (const Turn& t : {Turn{0, 0, 360 - 1e-6}, Turn{2, 6, 360 + 1e-12}, Turn{4, 3, -(360 - 1e-9)},
+                        Turn{7, 1, -(360 + 1e-7)}}) {
+    std::vector<uint8_t> group = {uint8_t(2 | t.variant << 3), 0, 16, 16, 5};
+    if (t.variant & 1) group.push_back(0);  // half as tall
+    group.push_back(0);
+    group.push_back(t.miss);
+    const Decoded d = DecodeNoisy(group);
+    ASSERT_EQ(d.objects.size(), 1u);
+    EXPECT_EQ(d.objects[0].sweepDeg, t.sweep) << int(t.variant);
+    EXPECT_EQ(d.objects[0].vRadius, (t.variant & 1) ? 5.0 : 10.0);
+  }
+}
+
+TEST(NoisyInput, CopiesAreNudgedOffTheirOriginalWithinTheNoise) {
+  // A line of four pieces, then a reversed copy of piece 2 with noise 1e-5.
+  const Decoded d = DecodeNoisy({0x00, 0, 16, 16, 3, 3, 0, 2, 1, 9, 0, 0x0d, 2, 1, 0x44, 0x00});
+  ASSERT_EQ(d.objects.size(), 5u);
+  const Object &original = d.objects[2], &copy = d.objects[4];
+  ASSERT_EQ(copy.type, 2);
+  EXPECT_FALSE(runaudit::Identical(original, copy));
+  EXPECT_NEAR(copy.second.x, original.first.x, 1e-5);
+  EXPECT_NEAR(copy.first.x, original.second.x, 1e-5);
+  ExpectSameDrawing({original}, {copy}, 2e-5);
+}
+
+TEST(NoisyInput, HeaderSetsTolerancesPassesAndHost) {
+  // Point tolerance 0.1, size 1, new objects at the end, new handles,
+  // booleans as 2; passes 1 and 8 off (bits common to both words).
+  const Decoded d = DecodeNoisy({}, {0xee, 0x02, 0x81, 0x03, 0x01});
+  double t1 = 0, t2 = 0;
+  std::memcpy(&t1, d.options + drawinginput::kTolerance1Offset, sizeof t1);
+  std::memcpy(&t2, d.options + drawinginput::kTolerance2Offset, sizeof t2);
+  EXPECT_EQ(t1, 0.1);
+  EXPECT_EQ(t2, 1.0);
+  for (int f = 0; f < runaudit::kOptionFlags; ++f) EXPECT_EQ(d.options[f], (f == 1 || f == 8) ? 0 : 1) << f;
+  EXPECT_EQ(d.settings.newObjects, Host::NewObjectPlace::kAtEnd);
+  EXPECT_FALSE(d.settings.convertInPlace);
+  EXPECT_EQ(d.settings.trueValue, 2);
+  EXPECT_EQ(d.settings.newPolylineType, 21);
+}
+
+// Whatever the bytes, a noisy input is a run the oracle judges: no fault,
+// usable tolerances, finite geometry, no more objects than the cap.
+TEST(NoisyInput, EveryInputIsOneTheOracleJudges) {
+  std::mt19937 rng(20240611);
+  for (int round = 0; round < 300; ++round) {
+    std::vector<uint8_t> bytes(1 + rng() % 120);
+    for (uint8_t& b : bytes) b = uint8_t(rng());
+    bytes[0] = drawinginput::noisy::kMagic;
+    Host host;
+    drawinginput::Options options;
+    runaudit::RunFacts facts;
+    drawinginput::Decode(bytes.data(), bytes.size(), host, options, facts);
+    std::memcpy(&facts.tolerance1, options + drawinginput::kTolerance1Offset, sizeof facts.tolerance1);
+    std::memcpy(&facts.tolerance2, options + drawinginput::kTolerance2Offset, sizeof facts.tolerance2);
+    ASSERT_TRUE(runaudit::CoverageRules(host, facts).has_value()) << round;
+    ASSERT_LE(host.ObjectCount(), drawinginput::kMaxObjects);
+    for (ObjectHandle h : host.Objects()) {
+      const HostWorldRect r = host.BoundsOf(h);
+      ASSERT_TRUE(std::isfinite(r.left) && std::isfinite(r.right) && std::isfinite(r.top) &&
+                  std::isfinite(r.bottom))
+          << "round " << round << ", object type " << host.Get(h).type;
+    }
+  }
 }
 
 }  // namespace
