@@ -253,12 +253,14 @@ struct Direction {
 // Every stretch of `from` farther than the reach from all of `to`, with
 // consecutive stretches of one object (chords of one arc) merged.
 std::vector<Stretch> Uncovered(const Direction& d) {
+  // Each piece is boxed with its own slack and rounding margin: widening
+  // every query by the largest slack instead (one coarse chord of a huge arc)
+  // made each query return the whole drawing.
   std::vector<Entry> entries;
   entries.reserve(d.to->size());
-  double maxSlack = 0;
   for (size_t i = 0; i < d.to->size(); ++i) {
-    entries.emplace_back(BoxOf((*d.to)[i], 0.0), uint32_t(i));
-    maxSlack = std::max(maxSlack, (*d.to)[i].slack);
+    const Piece& t = (*d.to)[i];
+    entries.emplace_back(BoxOf(t, t.slack + kNumericRelative * Scale(t)), uint32_t(i));
   }
   const Tree tree(entries.begin(), entries.end());
 
@@ -270,7 +272,7 @@ std::vector<Stretch> Uncovered(const Direction& d) {
     const double margin = kNumericRelative * Scale(s);
     const double length = std::hypot(s.bx - s.ax, s.by - s.ay);
     near.clear();
-    tree.query(bgi::intersects(BoxOf(s, d.reach + s.slack + maxSlack + 2 * margin)), std::back_inserter(near));
+    tree.query(bgi::intersects(BoxOf(s, d.reach + s.slack + margin)), std::back_inserter(near));
     covered.clear();
     for (const Entry& e : near) {
       const Piece& t = (*d.to)[e.second];
