@@ -143,8 +143,10 @@ bool DrawsStretches(int16_t type) {
   return type == 2 || type == 6 || type == 5 || type == 21 || type == 25 || type == 15;
 }
 
-// Pieces of every object that draws something, and whether each object's
-// values can be measured at all.
+// Pieces of every object that draws something, and whether all of each
+// object's values can be measured. An object with values past measuring is
+// not checked itself, but its measurable pieces still count as drawn: a line
+// joined to a piece that ends at NaN is still there.
 std::vector<Piece> Decompose(const std::vector<hostapp::Object>& objects, double tolerance,
                              std::vector<bool>* measurable) {
   std::vector<Piece> pieces;
@@ -154,14 +156,14 @@ std::vector<Piece> Decompose(const std::vector<hostapp::Object>& objects, double
     if (!DrawsStretches(objects[i].type)) continue;
     const size_t first = pieces.size();
     maker.Object(objects[i], i);
-    bool ok = true;
-    for (size_t k = first; k < pieces.size() && ok; ++k) {
+    size_t kept = first;
+    for (size_t k = first; k < pieces.size(); ++k) {
       const Piece& p = pieces[k];
-      ok = Measurable(p.ax) && Measurable(p.ay) && Measurable(p.bx) && Measurable(p.by) &&
-           std::isfinite(p.slack);
+      if (Measurable(p.ax) && Measurable(p.ay) && Measurable(p.bx) && Measurable(p.by) && std::isfinite(p.slack))
+        pieces[kept++] = p;
     }
-    if (!ok) {
-      pieces.resize(first);
+    if (kept < pieces.size()) {
+      pieces.resize(kept);
       (*measurable)[i] = false;
     }
   }

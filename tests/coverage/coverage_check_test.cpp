@@ -75,6 +75,12 @@ const Case kCases[] = {
      WithPasses({3}), 0.5, 0},
     {"PointsDrawNoStretch", {Point17(1, 1), Point9(2, 2, 2)}, {}, WithPasses({2}), 0, 0},
     {"NonFiniteExempt", {Line(kNaN, 0, 1, 1)}, {}, WithPasses({}), 0, 0},
+    // Joined to a piece that ends at NaN, a line is still drawn; what is
+    // drawn beside NaN is measured, never the NaN stretch itself.
+    {"JoinedToANaNEnd", {Line(0, 0, 10, 0), Line(10, 0, kNaN, 5)}, {Polyline({{0, 0}, {10, 0}, {kNaN, 5}})},
+     WithPasses({6}), 0, 0},
+    {"LostBesideANaNEnd", {Line(0, 0, 10, 0), Line(10, 0, kNaN, 5)}, {Polyline({{0, 0}, {kNaN, 5}})},
+     WithPasses({6, 8}), 10, 0},
     // Collinear corners dropped by vertex clean-up sit within the fixed limit.
     {"CollinearCornerDropped", {Polyline({{0, 0}, {5, 5e-6}, {10, 0}})}, {Line(0, 0, 10, 0)},
      coverage::Rules{1e-7, 1e-7, {false, false, false, false, false, true}}, 0, 0},
