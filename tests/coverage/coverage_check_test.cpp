@@ -42,6 +42,7 @@ struct Case {
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity();
 
 const Case kCases[] = {
     {"SameLine", {Line(0, 0, 10, 0)}, {Line(10, 0, 0, 0)}, WithPasses({}), 0, 0},
@@ -78,6 +79,8 @@ const Case kCases[] = {
     // Joined to a piece that ends at NaN, a line is still drawn; what is
     // drawn beside NaN is measured, never the NaN stretch itself.
     {"JoinedToANaNEnd", {Line(0, 0, 10, 0), Line(10, 0, kNaN, 5)}, {Polyline({{0, 0}, {10, 0}, {kNaN, 5}})},
+     WithPasses({6}), 0, 0},
+    {"JoinedToAnInfiniteEnd", {Line(0, 0, 10, 0), Line(10, 0, -kInf, 5)}, {Polyline({{0, 0}, {10, 0}, {-kInf, 5}})},
      WithPasses({6}), 0, 0},
     {"LostBesideANaNEnd", {Line(0, 0, 10, 0), Line(10, 0, kNaN, 5)}, {Polyline({{0, 0}, {kNaN, 5}})},
      WithPasses({6, 8}), 10, 0},
