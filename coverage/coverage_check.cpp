@@ -143,8 +143,10 @@ bool DrawsStretches(int16_t type) {
   return type == 2 || type == 6 || type == 5 || type == 21 || type == 25 || type == 15;
 }
 
-// Pieces of every object that draws something, and whether each object's
-// values can be measured at all.
+// Pieces of every object that draws something, and whether all of each
+// object's values can be measured. An object with values past measuring is
+// not checked itself, but its measurable pieces still count as drawn: a line
+// joined to a piece that ends at NaN is still there.
 std::vector<Piece> Decompose(const std::vector<hostapp::Object>& objects, double tolerance,
                              std::vector<bool>* measurable) {
   std::vector<Piece> pieces;
@@ -154,14 +156,14 @@ std::vector<Piece> Decompose(const std::vector<hostapp::Object>& objects, double
     if (!DrawsStretches(objects[i].type)) continue;
     const size_t first = pieces.size();
     maker.Object(objects[i], i);
-    bool ok = true;
-    for (size_t k = first; k < pieces.size() && ok; ++k) {
+    size_t kept = first;
+    for (size_t k = first; k < pieces.size(); ++k) {
       const Piece& p = pieces[k];
-      ok = Measurable(p.ax) && Measurable(p.ay) && Measurable(p.bx) && Measurable(p.by) &&
-           std::isfinite(p.slack);
+      if (Measurable(p.ax) && Measurable(p.ay) && Measurable(p.bx) && Measurable(p.by) && std::isfinite(p.slack))
+        pieces[kept++] = p;
     }
-    if (!ok) {
-      pieces.resize(first);
+    if (kept < pieces.size()) {
+      pieces.resize(kept);
       (*measurable)[i] = false;
     }
   }
@@ -253,12 +255,14 @@ struct Direction {
 // Every stretch of `from` farther than the reach from all of `to`, with
 // consecutive stretches of one object (chords of one arc) merged.
 std::vector<Stretch> Uncovered(const Direction& d) {
+  // Each piece is boxed with its own slack and rounding margin: widening
+  // every query by the largest slack instead (one coarse chord of a huge arc)
+  // made each query return the whole drawing.
   std::vector<Entry> entries;
   entries.reserve(d.to->size());
-  double maxSlack = 0;
   for (size_t i = 0; i < d.to->size(); ++i) {
-    entries.emplace_back(BoxOf((*d.to)[i], 0.0), uint32_t(i));
-    maxSlack = std::max(maxSlack, (*d.to)[i].slack);
+    const Piece& t = (*d.to)[i];
+    entries.emplace_back(BoxOf(t, t.slack + kNumericRelative * Scale(t)), uint32_t(i));
   }
   const Tree tree(entries.begin(), entries.end());
 
@@ -270,7 +274,7 @@ std::vector<Stretch> Uncovered(const Direction& d) {
     const double margin = kNumericRelative * Scale(s);
     const double length = std::hypot(s.bx - s.ax, s.by - s.ay);
     near.clear();
-    tree.query(bgi::intersects(BoxOf(s, d.reach + s.slack + maxSlack + 2 * margin)), std::back_inserter(near));
+    tree.query(bgi::intersects(BoxOf(s, d.reach + s.slack + margin)), std::back_inserter(near));
     covered.clear();
     for (const Entry& e : near) {
       const Piece& t = (*d.to)[e.second];

@@ -18,6 +18,8 @@ HostWorldPt P(double x, double y) { return HostWorldPt{y, x}; }
 
 bool Near(double ax, double ay, double bx, double by) {
   double scale = std::max({1.0, std::fabs(ax), std::fabs(ay), std::fabs(bx), std::fabs(by)});
+  // Relative to an infinite coordinate every gap would be rounding.
+  if (std::isinf(scale)) return ax == bx && ay == by;
   return std::fabs(ax - bx) <= kSamePointRelative * scale &&
          std::fabs(ay - by) <= kSamePointRelative * scale;
 }
