@@ -24,7 +24,7 @@ namespace {
 namespace bg = boost::geometry;
 namespace bgi = boost::geometry::index;
 
-using TreePoint = bg::model::point<double, 2, bg::cs::cartesian>;
+using TreePoint = bg::model::point<double, 3, bg::cs::cartesian>;
 using TreeBox = bg::model::box<TreePoint>;
 // A box and the entry it was filed for, with the entry's version then: an
 // entry filed again leaves its old value behind, and queries skip values of
@@ -93,11 +93,14 @@ Index* gIndex = nullptr;
 Search gSearch;
 
 bool Usable(const IndexBox& b) {
-  return std::isfinite(b.minX) && std::isfinite(b.minY) && std::isfinite(b.maxX) && std::isfinite(b.maxY) &&
-         b.minX <= b.maxX && b.minY <= b.maxY;
+  return std::isfinite(b.minX) && std::isfinite(b.minY) && std::isfinite(b.minZ) && std::isfinite(b.maxX) &&
+         std::isfinite(b.maxY) && std::isfinite(b.maxZ) && b.minX <= b.maxX && b.minY <= b.maxY &&
+         b.minZ <= b.maxZ;
 }
 
-TreeBox ToTree(const IndexBox& b) { return TreeBox(TreePoint(b.minX, b.minY), TreePoint(b.maxX, b.maxY)); }
+TreeBox ToTree(const IndexBox& b) {
+  return TreeBox(TreePoint(b.minX, b.minY, b.minZ), TreePoint(b.maxX, b.maxY, b.maxZ));
+}
 
 Entry* Find(ObjectHandle object) {
   auto it = gIndex->byHandle.find(object);
@@ -194,8 +197,7 @@ void PlaceNew(CallbackPtr cbp, ObjectHandle object) {
 // Told by the host layer of every change the plug-in makes to the drawing:
 // (o, o) changed, (0, o) created, (o, 0) deleted, (old, new) converted to a
 // new handle in old's place.
-void OnObjectChange(CallbackPtr cbp, ObjectHandle before, ObjectHandle after) {
-  if (gIndex == nullptr || gIndex->exhausted) return;
+void FollowChange(CallbackPtr cbp, ObjectHandle before, ObjectHandle after) {
   if (before == 0) {
     if (after != 0) PlaceNew(cbp, after);
     return;
@@ -219,32 +221,59 @@ void OnObjectChange(CallbackPtr cbp, ObjectHandle before, ObjectHandle after) {
   MarkDirty(n);
 }
 
+// Memory running out while the index follows the drawing leaves the pass to
+// walk, as it would on a small drawing; nothing is thrown to the host.
+void OnObjectChange(CallbackPtr cbp, ObjectHandle before, ObjectHandle after) {
+  if (gIndex == nullptr || gIndex->exhausted) return;
+  try {
+    FollowChange(cbp, before, after);
+  } catch (...) {
+    gIndex->exhausted = true;
+  }
+}
+
 // One walk from the visited object to the end keys every object that a
-// later search of this pass can reach.
+// later search of this pass can reach. A first walk counts them, so the
+// lists are made at their size at once: grown by doubling in the arena, each
+// would leave all its smaller copies behind until the pass ends.
 bool Build(CallbackPtr cbp) {
   gIndex = new (std::nothrow) Index();
   if (gIndex == nullptr) return false;
   gIndex->key = gSearch.key;
-  int64_t key = 0;
-  for (ObjectHandle o = gSearch.visited; o != 0; o = NextObject(cbp, o)) {
-    AddEntry(o, key + kKeyGap, key);
-    key += kKeyGap;
+  try {
+    size_t count = 0;
+    for (ObjectHandle o = gSearch.visited; o != 0; o = NextObject(cbp, o)) ++count;
+    // Room for what the pass creates besides.
+    const size_t room = count + count / 8 + 16;
+    gIndex->entries.reserve(room);
+    gIndex->byHandle.reserve(room);
+    gIndex->dirty.reserve(room);
+    int64_t key = 0;
+    for (ObjectHandle o = gSearch.visited; o != 0; o = NextObject(cbp, o)) {
+      AddEntry(o, key + kKeyGap, key);
+      key += kKeyGap;
+    }
+    gIndex->lastKey = key;
+    // The boxes are packed from a list of their own, given back once the
+    // tree is made.
+    std::vector<TreeValue> values;
+    values.reserve(gIndex->dirty.size());
+    TreeValue value;
+    for (uint32_t n : gIndex->dirty)
+      if (Classify(cbp, n, value)) values.push_back(value);
+    gIndex->dirty.clear();
+    gIndex->tree.emplace(values.begin(), values.end(), bgi::quadratic<16>(), bgi::indexable<TreeValue>(),
+                         bgi::equal_to<TreeValue>(), std::pmr::polymorphic_allocator<TreeValue>(&gIndex->arena));
+  } catch (...) {
+    gIndex->exhausted = true;
+    return false;
   }
-  gIndex->lastKey = key;
-  auto& values = gIndex->hits;
-  values.clear();
-  TreeValue value;
-  for (uint32_t n : gIndex->dirty)
-    if (Classify(cbp, n, value)) values.push_back(value);
-  gIndex->dirty.clear();
-  gIndex->tree.emplace(values.begin(), values.end(), bgi::quadratic<16>(), bgi::indexable<TreeValue>(),
-                       bgi::equal_to<TreeValue>(), std::pmr::polymorphic_allocator<TreeValue>(&gIndex->arena));
   gObjectChangeListener = &OnObjectChange;
   return true;
 }
 
 // The filtered objects at or after `from`, in host order.
-bool Query(CallbackPtr cbp, ObjectHandle from) {
+bool Collect(CallbackPtr cbp, ObjectHandle from) {
   const Entry* start = Find(from);
   if (start == nullptr) return false;
   const int64_t fromKey = start->key;
@@ -265,6 +294,15 @@ bool Query(CallbackPtr cbp, ObjectHandle from) {
   results.erase(std::unique(results.begin(), results.end()), results.end());
   gSearch.position = 0;
   return true;
+}
+
+bool Query(CallbackPtr cbp, ObjectHandle from) {
+  try {
+    return Collect(cbp, from);
+  } catch (...) {
+    gIndex->exhausted = true;
+    return false;
+  }
 }
 
 ObjectHandle FromResults() {
@@ -358,7 +396,7 @@ IndexBox BoxAround(const WorldPt& p, double margin) {
 }
 
 IndexBox Grown(const IndexBox& box, double margin) {
-  return IndexBox{box.minX - margin, box.minY - margin, box.maxX + margin, box.maxY + margin};
+  return IndexBox{box.minX - margin, box.minY - margin, box.maxX + margin, box.maxY + margin, box.minZ, box.maxZ};
 }
 
 double RoundingMargin(const IndexBox& box) {
