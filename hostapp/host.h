@@ -128,7 +128,8 @@ class Host {
   // Counting and hooks of one routine call; inline so the routines stay cheap.
   void Enter(int32_t selector) {
     ++callCount_;
-    if (hasHooks_) RunHook(selector);
+    // Tested here, so a call of a routine without a hook costs no call.
+    if (hasHooks_ && selector >= 0 && selector < kSelectorRange && hooks_[selector]) RunHook(selector);
   }
   bool Logging() const { return settings.logCalls || callStream_ != nullptr; }
   bool Missing(int32_t selector) const { return missing_[selector & (kSelectorRange - 1)] != 0; }

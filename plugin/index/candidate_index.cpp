@@ -35,7 +35,7 @@ struct TreeOf {
   using Point = bg::model::point<double, Axes, bg::cs::cartesian>;
   using Box = bg::model::box<Point>;
   using Value = std::pair<Box, uint64_t>;
-  using Tree = bgi::rtree<Value, bgi::quadratic<16>, bgi::indexable<Value>, bgi::equal_to<Value>,
+  using Tree = bgi::rtree<Value, bgi::linear<16>, bgi::indexable<Value>, bgi::equal_to<Value>,
                          std::pmr::polymorphic_allocator<Value>>;
   static Box ToTree(const IndexBox& b) {
     if constexpr (Axes == 2) {
@@ -331,7 +331,7 @@ void Pack(CallbackPtr cbp, std::optional<typename Trees::Tree>& tree) {
     if (Classify(cbp, n, value)) values.emplace_back(Trees::ToTree(value.box), value.id);
   gIndex->dirty.clear();
   using Value = typename Trees::Value;
-  tree.emplace(values.begin(), values.end(), bgi::quadratic<16>(), bgi::indexable<Value>(), bgi::equal_to<Value>(),
+  tree.emplace(values.begin(), values.end(), bgi::linear<16>(), bgi::indexable<Value>(), bgi::equal_to<Value>(),
                std::pmr::polymorphic_allocator<Value>(&gIndex->arena));
 }
 
