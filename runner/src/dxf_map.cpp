@@ -25,7 +25,7 @@ constexpr double kTurnRad = 2 * std::numbers::pi;  // ELLIPSE parameters are rad
 // that clears the attribute leaves) means "none" and black stays black.
 constexpr int32_t kTrueColourPresent = 0x1000000;
 
-std::string_view Trimmed(const std::string& s) {
+std::string_view Trimmed(std::string_view s) {
   std::string_view v(s);
   while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
   while (!v.empty() && (v.back() == ' ' || v.back() == '\t' || v.back() == '\r')) v.remove_suffix(1);
@@ -432,9 +432,8 @@ bool LoadDxf(std::string text, hostapp::Host& host, DxfDrawing& d, std::string* 
     if (paperSpace) rec.passReason = PassReason::kPaperSpace;
     if (mapped) {
       loader.ApplyProperties(rec.props, d.records.size(), o);
-      rec.loaded = o;
       rec.handle = host.Add(o);
-      rec.loaded = host.Get(rec.handle);
+      rec.loadedDigest = ObjectDigest(host.Get(rec.handle));
     }
     d.records.push_back(std::move(rec));
   }
@@ -788,9 +787,11 @@ struct Saver {
 std::string SaveDxf(DxfDrawing& d, const hostapp::Host& host, const std::string& marker,
                     DxfWriteStats* stats) {
   Saver s{d, host, marker, {}};
-  std::unordered_map<ObjectHandle, size_t> byHandle;
+  // Sorted pairs, not a hash map: a million entities would cost 40 bytes each in nodes.
+  std::vector<std::pair<ObjectHandle, size_t>> byHandle;
   for (size_t k = 0; k < d.records.size(); ++k)
-    if (d.records[k].handle != 0) byHandle[d.records[k].handle] = k;
+    if (d.records[k].handle != 0) byHandle.emplace_back(d.records[k].handle, k);
+  std::sort(byHandle.begin(), byHandle.end());
 
   std::string body;
   std::vector<bool> emitted(d.records.size(), false);
@@ -812,8 +813,8 @@ std::string SaveDxf(DxfDrawing& d, const hostapp::Host& host, const std::string&
       differs = true;
       continue;
     }
-    auto it = byHandle.find(h);
-    if (it == byHandle.end()) {
+    auto it = std::lower_bound(byHandle.begin(), byHandle.end(), std::make_pair(h, size_t{0}));
+    if (it == byHandle.end() || it->first != h) {
       const std::string text = s.Fresh(o, Saver::KindFor(o, nullptr, d.r12), nullptr);
       if (!text.empty()) ++s.st.created;
       body += text;
@@ -824,7 +825,7 @@ std::string SaveDxf(DxfDrawing& d, const hostapp::Host& host, const std::string&
     if (k < next && !emitted[k]) differs = true;  // moved backwards in the order
     flushTo(k);
     const DxfEntityRecord& rec = d.records[k];
-    if (SameObject(o, rec.loaded)) {
+    if (ObjectDigest(o) == rec.loadedDigest) {
       body += RawTags(d.file, rec.span.first, rec.span.last);
       ++s.st.unchanged;
     } else {

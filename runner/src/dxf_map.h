@@ -48,7 +48,7 @@ struct DxfEntityRecord {
   std::string kind;        // entity name (LINE, ARC, ...)
   DxfProperties props;
   ObjectHandle handle = 0; // the host object made from it; 0 = passed through
-  hostapp::Object loaded;  // the object as it went into the host
+  uint64_t loadedDigest = 0;  // ObjectDigest of the object as it went into the host
   int ellipseQuarter = 0;  // ELLIPSE: major axis direction in quarter turns
   PassReason passReason = PassReason::kNone;  // why it passed through (handle 0)
   std::string entityHandle;  // group 5, "" when absent

@@ -63,6 +63,9 @@ bool ReadFile(const std::string& path, std::string& text, std::string* error) {
     return false;
   }
   text.clear();
+  // Room for the whole file at once: grown by doubling, a large drawing
+  // would briefly need its old and new copy, and keep up to twice its size.
+  if (S_ISREG(st.st_mode) && st.st_size > 0) text.reserve(size_t(st.st_size));
   char buf[1 << 16];
   size_t n;
   while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
