@@ -85,6 +85,8 @@ class Vertices3D {
   size_t size() const { return list_ ? list_->size() : 0; }
   bool empty() const { return size() == 0; }
   const HostWorldPt3D& operator[](size_t i) const { return (*list_)[i]; }
+  const HostWorldPt3D& front() const { return (*list_).front(); }
+  const HostWorldPt3D& back() const { return (*list_).back(); }
   HostWorldPt3D& operator[](size_t i) { return Own()[i]; }
   List::const_iterator begin() const { return Read().begin(); }
   List::const_iterator end() const { return Read().end(); }
