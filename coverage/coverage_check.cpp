@@ -145,10 +145,13 @@ bool DrawsStretches(int16_t type) {
 
 // Pieces of every object that draws something, and whether all of each
 // object's values can be measured. An object with values past measuring is
-// not checked itself, but its measurable pieces still count as drawn: a line
-// joined to a piece that ends at NaN is still there.
+// not checked itself, but what it draws within reach of measuring still
+// counts as drawn: a line joined to a piece that ends at NaN, or merged with
+// one that runs out to 1e300, is still there. A piece from a measurable end to
+// a finite end past measuring goes to `outgoing`, turned to start at the
+// measurable end, to be cut where the drawing ends.
 std::vector<Piece> Decompose(const std::vector<hostapp::Object>& objects, double tolerance,
-                             std::vector<bool>* measurable) {
+                             std::vector<bool>* measurable, std::vector<Piece>* outgoing) {
   std::vector<Piece> pieces;
   Pieces maker(tolerance, pieces);
   measurable->assign(objects.size(), true);
@@ -158,16 +161,49 @@ std::vector<Piece> Decompose(const std::vector<hostapp::Object>& objects, double
     maker.Object(objects[i], i);
     size_t kept = first;
     for (size_t k = first; k < pieces.size(); ++k) {
-      const Piece& p = pieces[k];
-      if (Measurable(p.ax) && Measurable(p.ay) && Measurable(p.bx) && Measurable(p.by) && std::isfinite(p.slack))
+      Piece p = pieces[k];
+      const bool aIn = Measurable(p.ax) && Measurable(p.ay), bIn = Measurable(p.bx) && Measurable(p.by);
+      if (aIn && bIn && std::isfinite(p.slack)) {
         pieces[kept++] = p;
-    }
-    if (kept < pieces.size()) {
-      pieces.resize(kept);
+        continue;
+      }
       (*measurable)[i] = false;
+      if (!aIn) {
+        std::swap(p.ax, p.bx);
+        std::swap(p.ay, p.by);
+      }
+      if ((aIn || bIn) && std::isfinite(p.slack) && std::isfinite(p.bx - p.ax) && std::isfinite(p.by - p.ay))
+        outgoing->push_back(p);
     }
+    pieces.resize(kept);
   }
   return pieces;
+}
+
+// Where measurable pieces and the measurable ends of outgoing ones lie.
+struct Extent {
+  double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+  void Add(double x, double y) {
+    minX = std::min(minX, x), maxX = std::max(maxX, x);
+    minY = std::min(minY, y), maxY = std::max(maxY, y);
+  }
+};
+
+// Outgoing pieces cut where they leave `box`, which holds their start: past
+// it there is nothing they could cover. The cut is found from the measurable
+// start, which keeps that end's precision.
+void AddCut(const std::vector<Piece>& outgoing, const Extent& box, std::vector<Piece>* pieces) {
+  for (Piece p : outgoing) {
+    const double dx = p.bx - p.ax, dy = p.by - p.ay;
+    double t = 1.0;
+    if (p.bx > box.maxX) t = std::min(t, (box.maxX - p.ax) / dx);
+    if (p.bx < box.minX) t = std::min(t, (box.minX - p.ax) / dx);
+    if (p.by > box.maxY) t = std::min(t, (box.maxY - p.ay) / dy);
+    if (p.by < box.minY) t = std::min(t, (box.minY - p.ay) / dy);
+    p.bx = p.ax + t * dx;
+    p.by = p.ay + t * dy;
+    pieces->push_back(p);
+  }
 }
 
 using Point = bg::model::point<double, 2, bg::cs::cartesian>;
@@ -327,8 +363,9 @@ Report CheckCoverage(const std::vector<hostapp::Object>& before, const std::vect
   Report report;
   const double tolerance = std::isfinite(rules.pointTolerance) ? std::fabs(rules.pointTolerance) : 0.0;
   std::vector<bool> beforeOk, afterOk;
-  const std::vector<Piece> was = Decompose(before, tolerance, &beforeOk);
-  const std::vector<Piece> now = Decompose(after, tolerance, &afterOk);
+  std::vector<Piece> wasOutgoing, nowOutgoing;
+  std::vector<Piece> was = Decompose(before, tolerance, &beforeOk, &wasOutgoing);
+  std::vector<Piece> now = Decompose(after, tolerance, &afterOk, &nowOutgoing);
 
   // Before: what draws something and no pass is meant to remove.
   std::vector<bool> checked(before.size(), false);
@@ -343,6 +380,17 @@ Report CheckCoverage(const std::vector<hostapp::Object>& before, const std::vect
   }
   const bool movesToLines = rules.passes[4] || rules.passes[5] || rules.passes[6] || rules.passes[8];
   const double reach = tolerance + (movesToLines ? kCollinearitySlack : 0.0);
+
+  Extent box;
+  for (const std::vector<Piece>* side : {&was, &now})
+    for (const Piece& p : *side) box.Add(p.ax, p.ay), box.Add(p.bx, p.by);
+  for (const std::vector<Piece>* side : {&wasOutgoing, &nowOutgoing})
+    for (const Piece& p : *side) box.Add(p.ax, p.ay);
+  const double grow = 2 * reach + kNumericRelative * std::max({1.0, std::fabs(box.minX), std::fabs(box.maxX),
+                                                                std::fabs(box.minY), std::fabs(box.maxY)});
+  box.minX -= grow, box.minY -= grow, box.maxX += grow, box.maxY += grow;
+  AddCut(wasOutgoing, box, &was);
+  AddCut(nowOutgoing, box, &now);
 
   report.missing = Uncovered(Direction{&was, &checked, &now, reach});
   report.added = Uncovered(Direction{&now, &afterOk, &was, reach});

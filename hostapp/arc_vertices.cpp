@@ -62,13 +62,21 @@ std::vector<Vertex> VerticesFromBulges(const std::vector<BulgeVertex>& in, bool 
 std::vector<BulgeVertex> BulgesFromVertices(const std::vector<Vertex>& in, bool closed) {
   std::vector<BulgeVertex> out;
   const size_t n = in.size();
+  // Whether out.back() is a vertex as given rather than a tangent point.
+  bool backExact = false;
   auto push = [&](double x, double y, double bulge, bool exact) {
-    if (!out.empty() && Near(out.back().x, out.back().y, x, y)) {
+    // Two vertices as given are one only when equal: their gap is no
+    // rounding, and merging by nearness would chain along a run of close ones.
+    const bool same = exact && backExact ? out.back().x == x && out.back().y == y
+                                         : !out.empty() && Near(out.back().x, out.back().y, x, y);
+    if (same) {
       if (exact) out.back().x = x, out.back().y = y;
       if (bulge != 0.0 || exact) out.back().bulge = bulge;
+      backExact = backExact || exact;
       return;
     }
     out.push_back(BulgeVertex{x, y, bulge});
+    backExact = exact;
   };
   for (size_t i = 0; i < n; ++i) {
     const Vertex& v = in[i];

@@ -82,6 +82,10 @@ const Case kCases[] = {
      WithPasses({6}), 0, 0},
     {"JoinedToAnInfiniteEnd", {Line(0, 0, 10, 0), Line(10, 0, -kInf, 5)}, {Polyline({{0, 0}, {10, 0}, {-kInf, 5}})},
      WithPasses({6}), 0, 0},
+    {"MergedIntoALineRunningPastMeasuring", {Line(0, 0, -16, 0), Line(0, 0, 2.6e122, 0)},
+     {Line(2.6e122, 0, -16, 0)}, WithPasses({4}), 0, 0},
+    {"LostBesideALineRunningPastMeasuring", {Line(0, 0, -16, 0), Line(0, 0, 2.6e122, 0)},
+     {Line(2.6e122, 0, -8, 0)}, WithPasses({4}), 8, 0},
     {"LostBesideANaNEnd", {Line(0, 0, 10, 0), Line(10, 0, kNaN, 5)}, {Polyline({{0, 0}, {kNaN, 5}})},
      WithPasses({6, 8}), 10, 0},
     // Collinear corners dropped by vertex clean-up sit within the fixed limit.

@@ -29,6 +29,10 @@ const Case kCases[] = {
     {"TangentPointsOnTheNeighbours", Polyline({{0, 0}, {1, 0, 3, 1}, {1, 1}}), {{0, 0}, {1, 1}}},
     {"InfiniteNeighbourKeepsTheVertexBeforeIt", Polyline({{0, 0}, {10, 0}, {-kInf, 5}}), {{0, 0}, {10, 0}, {-kInf, 5}}},
     {"InfiniteVerticesApartStayApart", Polyline({{kInf, 0}, {kInf, 5}}), {{kInf, 0}, {kInf, 5}}},
+    // Far out, 1e-3 is under 1e-9 of the coordinates, yet it is a gap as drawn.
+    {"CloseVerticesFarOutStayApart", Polyline({{-1e6, 5}, {-1e6 + 1e-3, 5}, {-1e6 + 2e-3, 5}}),
+     {{-1e6, 5}, {-1e6 + 1e-3, 5}, {-1e6 + 2e-3, 5}}},
+    {"RepeatedVertexIsOne", Polyline({{0, 0}, {3, 0}, {3, 0}, {3, 4}}), {{0, 0}, {3, 0}, {3, 4}}},
 };
 
 class BulgeCorners : public ::testing::TestWithParam<Case> {};
