@@ -1,12 +1,16 @@
 #include "geometry/cleanup_vertices.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include "attributes/attributes.h"
 #include "driver/run_globals.h"
 #include "geometry/coords.h"
 #include "geometry/object_types.h"
 #include "geometry/vertex_read.h"
+#include "geometry/window_line.h"
 #include "host/host_calls.h"
 
 namespace {
@@ -36,6 +40,55 @@ bool IsRedundantCorner(const VertexRead& prev, const VertexRead& mid, const Vert
   return ArePointsCollinear(prev.p, next.p, mid.p) && LiesBetween(prev.p, mid.p, next.p);
 }
 
+// The corners dropped since the last corner kept. Each drop is judged
+// against its neighbours only, so along a gentle curve of short chords the
+// drops could add up, one collinear step at a time, to a stretch far off the
+// outline; the new stretch must therefore pass near every corner it replaces,
+// within the collinearity limit.
+class DroppedRun {
+ public:
+  // A new corner was kept: it anchors the next run of drops.
+  void Restart(WorldPt anchor) {
+    anchor_ = anchor;
+    dropped_.clear();
+    largest_ = std::max(kLargestFloor, 4 * std::max(std::fabs(anchor.x), std::fabs(anchor.y)));
+    cone_ = WindowCone(anchor, kLimitSquared, largest_);
+    coneHolds_ = true;
+  }
+
+  // Whether the stretch from the anchor to next passes near mid and every
+  // corner dropped before it.
+  bool StaysNear(WorldPt mid, WorldPt next) const {
+    const WindowLine line = LineThrough(anchor_, next);
+    if (!(SquaredDistanceToLine(mid, line) <= kLimitSquared)) return false;
+    if (dropped_.empty() || (coneHolds_ && cone_.Certifies(next))) return true;
+    return std::all_of(dropped_.begin(), dropped_.end(),
+                       [&](WorldPt p) { return SquaredDistanceToLine(p, line) <= kLimitSquared; });
+  }
+
+  void Drop(WorldPt p) {
+    dropped_.push_back(p);
+    // The cone's rounding margin was set for coordinates up to largest_.
+    if (!(std::max(std::fabs(p.x), std::fabs(p.y)) <= largest_)) coneHolds_ = false;
+    cone_.Add(p);
+  }
+
+ private:
+  static constexpr double kLimitSquared = kCollinearityLimit * kCollinearityLimit;
+  static constexpr double kLargestFloor = 1e6;
+  WorldPt anchor_{0, 0};
+  std::vector<WorldPt> dropped_;
+  double largest_ = kLargestFloor;
+  WindowCone cone_{WorldPt(0, 0), kLimitSquared, kLargestFloor};
+  bool coneHolds_ = false;
+};
+
+DroppedRun DroppedRunFrom(WorldPt anchor) {
+  DroppedRun run;
+  run.Restart(anchor);
+  return run;
+}
+
 }  // namespace
 
 void CleanUpVertices(CallbackPtr cbp, ObjectHandle object) {
@@ -58,7 +111,7 @@ void CleanUpVertices(CallbackPtr cbp, ObjectHandle object) {
     const VertexRead prev = ReadVertex(cbp, object, n);
     const VertexRead mid = ReadVertex(cbp, object, 1);
     const VertexRead next = ReadVertex(cbp, object, 2);
-    if (IsRedundantCorner(prev, mid, next)) {
+    if (IsRedundantCorner(prev, mid, next) && DroppedRunFrom(prev.p).StaysNear(mid.p, next.p)) {
       DeleteVertex(cbp, object, 1);
       --n;
     }
@@ -67,15 +120,21 @@ void CleanUpVertices(CallbackPtr cbp, ObjectHandle object) {
   // Interior corners. After a removal the index stays, so the vertex that
   // moved into place i is judged against its new neighbours.
   int16_t i = 2;
+  DroppedRun run;
+  bool restart = true;
   while (i < n) {
     const VertexRead prev = ReadVertex(cbp, object, static_cast<int16_t>(i - 1));
     const VertexRead mid = ReadVertex(cbp, object, i);
     const VertexRead next = ReadVertex(cbp, object, static_cast<int16_t>(i + 1));
-    if (IsRedundantCorner(prev, mid, next)) {
+    if (restart) run.Restart(prev.p);
+    if (IsRedundantCorner(prev, mid, next) && run.StaysNear(mid.p, next.p)) {
       DeleteVertex(cbp, object, i);
+      run.Drop(mid.p);
+      restart = false;
       --n;
     } else {
       ++i;
+      restart = true;
     }
   }
 
