@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -154,6 +155,11 @@ TEST_F(CleanUpVerticesTest, VertexListsKeepingThreeOrMore) {
       {"a repeated corner still goes",
        Polyline({{0, 0}, {10, 0}, {10, 0}, {10, 10}}),
        Polyline({{0, 0}, {10, 0}, {10, 10}})},
+      // The tip's neighbours nearly meet: the tip is collinear with them as
+      // measured from its start, yet 10 away from the stretch between them.
+      {"a spike whose tip comes back a hair off its start stays",
+       Polyline({{0, 5}, {0, 0}, {10, 0}, {0, -1e-6}, {0, -5}}),
+       Polyline({{0, 5}, {0, 0}, {10, 0}, {0, -1e-6}, {0, -5}})},
       {"type 21 is treated the same",
        Polyline({{0, 0}, {5, 5}, {10, 10}, {10, 0}}, false, 21),
        Polyline({{0, 0}, {10, 10}, {10, 0}}, false, 21)},
@@ -238,6 +244,56 @@ TEST_F(CleanUpVerticesTest, NoLineMadeKeepsTheObject) {
   EXPECT_EQ(Calls("CopyObjectAttributes"), 0u);
   EXPECT_EQ(Calls("ResetObject"), 1u);
   EXPECT_TRUE(Lines().empty());
+}
+
+// Along a gentle curve of short chords every corner is collinear with its
+// neighbours; dropped one by one, they must not add up to a stretch farther
+// than the collinearity limit from any corner it replaced.
+TEST_F(CleanUpVerticesTest, DroppedCornersStayNearTheOutline) {
+  struct CurveCase {
+    const char* name;
+    std::vector<V> corners;
+    bool thinned;  // some corners can go
+  };
+  auto curve = [](int n, auto at) {
+    std::vector<V> vs;
+    for (int i = 0; i < n; ++i) vs.push_back(at(i));
+    return vs;
+  };
+  const double pi = std::acos(-1.0);
+  gPointTolerance = 0.01;  // ends meet within 1e-4: none of these close
+  const CurveCase cases[] = {
+      {"a parabola of unit chords", curve(201, [](int i) { return V{double(i), 1e-7 * i * i}; }), true},
+      {"half of a circle of radius 0.001",
+       curve(200, [&](int i) { return V{0.001 * std::cos(pi * i / 199), 0.001 * std::sin(pi * i / 199)}; }), true},
+      {"a straight run with noise within the limit",
+       curve(300, [](int i) { return V{0.5 * i, (i % 2 ? 2e-6 : -2e-6)}; }), true},
+      {"the same far from the origin",
+       curve(300, [](int i) { return V{1e7 + 0.5 * i, 1e7 + (i % 3 ? 2e-6 : -2e-6)}; }), true},
+  };
+  for (const CurveCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const size_t linesBefore = Lines().size();
+    const ObjectHandle h = Clean(Polyline(c.corners, false));
+    std::vector<HostWorldPt> kept;
+    const std::vector<ObjectHandle> lines = Lines();
+    if (lines.size() > linesBefore) {
+      kept = {host.Get(lines.back()).first, host.Get(lines.back()).second};
+    } else {
+      for (const Vertex& v : host.Get(h).vertices) kept.push_back(v.p);
+    }
+    EXPECT_EQ(kept.size() < c.corners.size(), c.thinned);
+    for (const V& p : c.corners) {
+      double nearest = INFINITY;
+      for (size_t k = 0; k + 1 < kept.size(); ++k) {
+        const double ax = kept[k].x, ay = kept[k].y, bx = kept[k + 1].x, by = kept[k + 1].y;
+        const double dx = bx - ax, dy = by - ay, len2 = dx * dx + dy * dy;
+        const double t = len2 > 0 ? std::clamp(((p.x - ax) * dx + (p.y - ay) * dy) / len2, 0.0, 1.0) : 0.0;
+        nearest = std::min(nearest, std::hypot(p.x - ax - t * dx, p.y - ay - t * dy));
+      }
+      ASSERT_LE(nearest, 1e-5 * (1 + 1e-6)) << "corner (" << p.x << ", " << p.y << ")";
+    }
+  }
 }
 
 TEST_F(CleanUpVerticesTest, HostWithoutVertexRoutinesGetsNoCalls) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -140,6 +141,35 @@ TEST_F(ReduceCalls, OtherObjectsOnlyHaveTheirTypeRead) {
   const auto calls = TraversalCalls(host, 0);
   EXPECT_EQ(calls.size(), 5u);
   EXPECT_EQ(CountPrefix(calls, "GetObjectType"), 5u);
+}
+
+}  // namespace
+
+namespace {
+
+// A corner that cannot be measured is never bridged: the runs on either side
+// are thinned up to it, and it stays with both its neighbours.
+TEST_F(ReduceCalls, NaNCornerStopsTheWindows) {
+  const double nan = std::nan("");
+  for (const V& unmeasured : {V{nan, 0}, V{3, nan}, V{nan, nan}}) {
+    host.ClearCalls();
+    for (ObjectHandle h : host.Objects()) host.Remove(h);
+    Load({Polyline({{0, 0}, {1, 0.001}, {2, 0}, unmeasured, {4, 0}, {5, 0.001}, {6, 0}})});
+    RunCommand(ReduceOnly());
+    const std::vector<Object> after = Drawing();
+    ASSERT_EQ(after.size(), 1u);
+    const std::vector<Vertex>& got = after[0].vertices;
+    ASSERT_EQ(got.size(), 5u);
+    const double xs[] = {0, 2, 3, 4, 6};
+    for (size_t i = 0; i < got.size(); ++i) {
+      if (i == 2) {
+        EXPECT_TRUE(std::isnan(got[i].p.x) || std::isnan(got[i].p.y));
+      } else {
+        EXPECT_EQ(got[i].p.x, xs[i]) << i;
+        EXPECT_EQ(got[i].p.y, 0.0) << i;
+      }
+    }
+  }
 }
 
 }  // namespace
