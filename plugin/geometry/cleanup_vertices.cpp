@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "attributes/attributes.h"
@@ -83,6 +84,33 @@ class DroppedRun {
   bool coneHolds_ = false;
 };
 
+// The length along each leg from an arc vertex to its arc's tangent point:
+// r·tan(turn / 2), with the turn between the legs to its two neighbours.
+// 0 when it draws no arc; NaN when that cannot be told.
+double TangentLength(const VertexRead& arc, WorldPt before, WorldPt after) {
+  if (!DrawsArc(arc.type, arc.radius)) return 0.0;
+  const WorldPt u = before - arc.p;
+  const WorldPt w = after - arc.p;
+  if ((u.x == 0.0 && u.y == 0.0) || (w.x == 0.0 && w.y == 0.0)) return 0.0;
+  const double cross = (-u.x) * w.y - (-u.y) * w.x;
+  const double dot = (-u.x) * w.x + (-u.y) * w.y;
+  const double turn = std::atan2(std::fabs(cross), dot);
+  if (!(turn > 0)) return std::isnan(turn) ? turn : 0.0;
+  return arc.radius * std::tan(turn / 2);
+}
+
+// A plain corner on an arc vertex's leg but nearer to it than the arc's
+// tangent point is where the outline runs on past the corner and back to
+// reach the arc: dropping the corner would cut that stretch off. `corner`
+// and `far` are the arc vertex's neighbours. Within the collinearity limit
+// the stretch is only rounding.
+bool ArcReachesPast(const VertexRead& arc, WorldPt corner, WorldPt far) {
+  if (!DrawsArc(arc.type, arc.radius)) return false;
+  const double tangent = TangentLength(arc, corner, far);
+  const WorldPt d = corner - arc.p;
+  return !(tangent <= std::hypot(d.x, d.y) + kCollinearityLimit);
+}
+
 DroppedRun DroppedRunFrom(WorldPt anchor) {
   DroppedRun run;
   run.Restart(anchor);
@@ -100,6 +128,9 @@ void CleanUpVertices(CallbackPtr cbp, ObjectHandle object) {
   const VertexRead first = ReadVertex(cbp, object, 1);
   const VertexRead last = ReadVertex(cbp, object, n);
   if (PointsWithinTolerance(first.p, last.p)) {
+    // The first vertex was an open end, drawn as a corner; closed, an arc
+    // vertex there would round it off. It stays the corner it was.
+    if (DrawsArc(first.type, first.radius)) SetVertex(cbp, object, 1, &first.p, kPlainCorner, 0.0, 1);
     DeleteVertex(cbp, object, n);
     SetPolyClosed(cbp, object, 1);
   }
@@ -107,11 +138,33 @@ void CleanUpVertices(CallbackPtr cbp, ObjectHandle object) {
   n = GetVertexCount(cbp, object);
 
   // Wrap-around corner of a closed shape; needs three distinct vertices to read.
-  if (n >= 3 && IsPolyClosed(cbp, object)) {
+  const bool closed = n >= 3 && IsPolyClosed(cbp, object);
+  // The vertex beyond neighbour `at` of the corner at `from`, going away from
+  // it; none past an open end.
+  auto beyond = [&](int from, int at) -> std::optional<WorldPt> {
+    int k = at + (at - from);
+    if (closed) k = (k + n - 1) % n + 1;
+    if (k < 1 || k > n) return std::nullopt;
+    return ReadVertex(cbp, object, k).p;
+  };
+  // Whether a neighbour of the corner at `mid` is an arc vertex drawn from
+  // a tangent point beyond the corner.
+  auto arcBeside = [&](int midIndex, const VertexRead& mid, int atIndex, const VertexRead& at) {
+    if (!DrawsArc(at.type, at.radius)) return false;
+    const std::optional<WorldPt> far = beyond(midIndex, atIndex);
+    return far && ArcReachesPast(at, mid.p, *far);
+  };
+  auto removable = [&](int prevIndex, const VertexRead& prev, int midIndex, const VertexRead& mid,
+                       int nextIndex, const VertexRead& next) {
+    return IsRedundantCorner(prev, mid, next) && !arcBeside(midIndex, mid, prevIndex, prev) &&
+           !arcBeside(midIndex, mid, nextIndex, next);
+  };
+
+  if (closed) {
     const VertexRead prev = ReadVertex(cbp, object, n);
     const VertexRead mid = ReadVertex(cbp, object, 1);
     const VertexRead next = ReadVertex(cbp, object, 2);
-    if (IsRedundantCorner(prev, mid, next) && DroppedRunFrom(prev.p).StaysNear(mid.p, next.p)) {
+    if (removable(n, prev, 1, mid, 2, next) && DroppedRunFrom(prev.p).StaysNear(mid.p, next.p)) {
       DeleteVertex(cbp, object, 1);
       --n;
     }
@@ -127,7 +180,7 @@ void CleanUpVertices(CallbackPtr cbp, ObjectHandle object) {
     const VertexRead mid = ReadVertex(cbp, object, i);
     const VertexRead next = ReadVertex(cbp, object, static_cast<int16_t>(i + 1));
     if (restart) run.Restart(prev.p);
-    if (IsRedundantCorner(prev, mid, next) && run.StaysNear(mid.p, next.p)) {
+    if (removable(i - 1, prev, i, mid, i + 1, next) && run.StaysNear(mid.p, next.p)) {
       DeleteVertex(cbp, object, i);
       run.Drop(mid.p);
       restart = false;

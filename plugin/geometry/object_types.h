@@ -19,6 +19,10 @@ inline constexpr int16_t kVertexList3DType = 25;
 inline constexpr int32_t kPlainCorner = 0;  // vertex type of a plain corner
 inline constexpr int32_t kArcVertex = 3;    // vertex at an arc's tangent point, with its radius
 
+// An arc vertex draws an arc only between two neighbours and with a radius;
+// at an open end, or with no radius, it is drawn as a plain corner.
+inline bool DrawsArc(int32_t vertexType, double radius) { return vertexType == kArcVertex && radius > 0; }
+
 inline bool IsFlatVertexList(int16_t type) {
   return type == kVertexListType || type == kCurvedVertexListType;
 }

@@ -9,8 +9,9 @@
 struct VertexRead {
   WorldPt p;
   int32_t type;
+  double radius = 0.0;  // an arc vertex's radius
 };
 
 // Reads vertex `index` (from 1). Starts from a plain corner at the origin, so
-// a host without GetVertex leaves defined values; the radius is not needed.
+// a host without GetVertex leaves defined values.
 VertexRead ReadVertex(CallbackPtr cbp, ObjectHandle object, int index);

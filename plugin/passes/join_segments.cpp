@@ -68,11 +68,18 @@ ObjectHandle ConvertArc(CallbackPtr cbp, ObjectHandle arc) {
 }
 
 // Copies vertex `index` of `from` to the end of `to`, type and radius kept.
-void CopyVertex(CallbackPtr cbp, ObjectHandle from, int index, ObjectHandle to) {
+// An end of the open piece is drawn as a corner whatever its type; in the
+// chain it may have neighbours on both sides, where an arc vertex would round
+// it off, so there it is copied as the plain corner it was drawn as.
+void CopyVertex(CallbackPtr cbp, ObjectHandle from, int index, ObjectHandle to, bool pieceEnd = false) {
   WorldPt p(0.0, 0.0);
   int32_t type = kPlainCorner;
   double radius = kCornerRadius;
   GetVertex(cbp, from, static_cast<int16_t>(index), &p, &type, &radius);
+  if (pieceEnd && DrawsArc(type, radius)) {
+    type = kPlainCorner;
+    radius = kCornerRadius;
+  }
   AddVertex(cbp, to, &p, type, radius, 0);
 }
 
@@ -209,9 +216,9 @@ bool AttachPiece(CallbackPtr cbp, ObjectHandle object, int16_t type, bool revers
       // The near end is never added: the side already ends there.
       const int n = GetVertexCount(cbp, object);
       if (reversed) {
-        for (int i = n - 1; i >= 1; --i) CopyVertex(cbp, object, i, side);
+        for (int i = n - 1; i >= 1; --i) CopyVertex(cbp, object, i, side, i == 1);
       } else {
-        for (int i = 2; i <= n; ++i) CopyVertex(cbp, object, i, side);
+        for (int i = 2; i <= n; ++i) CopyVertex(cbp, object, i, side, i == n);
       }
       MarkPiece(cbp, object);
       return true;
@@ -338,8 +345,8 @@ void SeedSides(CallbackPtr cbp, ObjectHandle seed, int16_t type) {
     case kCurvedVertexListType: {
       // Counted first: a converted seed is not known to have any vertex.
       const int n = GetVertexCount(cbp, seed);
-      if (n >= 1) CopyVertex(cbp, seed, 1, startSide);
-      for (int i = 1; i <= n; ++i) CopyVertex(cbp, seed, i, endSide);
+      if (n >= 1) CopyVertex(cbp, seed, 1, startSide, true);
+      for (int i = 1; i <= n; ++i) CopyVertex(cbp, seed, i, endSide, i == 1 || i == n);
       Mark(cbp, seed);
       break;
     }
