@@ -84,31 +84,52 @@ class DroppedRun {
   bool coneHolds_ = false;
 };
 
-// The length along each leg from an arc vertex to its arc's tangent point:
-// r·tan(turn / 2), with the turn between the legs to its two neighbours.
-// 0 when it draws no arc; NaN when that cannot be told.
-double TangentLength(const VertexRead& arc, WorldPt before, WorldPt after) {
-  if (!DrawsArc(arc.type, arc.radius)) return 0.0;
+// Where an arc vertex's arc meets its legs toward `before` and `after`: the
+// points r·tan(turn / 2) along each leg, as the host draws it. Both at the
+// vertex when it draws no arc; nullopt when that cannot be told.
+struct Tangents {
+  WorldPt before, after;
+  double length;
+};
+std::optional<Tangents> TangentPoints(const VertexRead& arc, WorldPt before, WorldPt after) {
+  const Tangents corner{arc.p, arc.p, 0.0};
+  if (!DrawsArc(arc.type, arc.radius)) return corner;
   const WorldPt u = before - arc.p;
   const WorldPt w = after - arc.p;
-  if ((u.x == 0.0 && u.y == 0.0) || (w.x == 0.0 && w.y == 0.0)) return 0.0;
+  const double lu = std::hypot(u.x, u.y), lw = std::hypot(w.x, w.y);
+  if (lu == 0.0 || lw == 0.0) return corner;
   const double cross = (-u.x) * w.y - (-u.y) * w.x;
   const double dot = (-u.x) * w.x + (-u.y) * w.y;
   const double turn = std::atan2(std::fabs(cross), dot);
-  if (!(turn > 0)) return std::isnan(turn) ? turn : 0.0;
-  return arc.radius * std::tan(turn / 2);
+  if (std::isnan(turn)) return std::nullopt;
+  if (turn <= 0) return corner;
+  const double length = arc.radius * std::tan(turn / 2);
+  if (!std::isfinite(length)) return std::nullopt;
+  return Tangents{arc.p + u * (length / lu), arc.p + w * (length / lw), length};
 }
 
-// A plain corner on an arc vertex's leg but nearer to it than the arc's
-// tangent point is where the outline runs on past the corner and back to
-// reach the arc: dropping the corner would cut that stretch off. `corner`
-// and `far` are the arc vertex's neighbours. Within the collinearity limit
-// the stretch is only rounding.
-bool ArcReachesPast(const VertexRead& arc, WorldPt corner, WorldPt far) {
-  if (!DrawsArc(arc.type, arc.radius)) return false;
-  const double tangent = TangentLength(arc, corner, far);
-  const WorldPt d = corner - arc.p;
-  return !(tangent <= std::hypot(d.x, d.y) + kCollinearityLimit);
+double Distance(WorldPt p, WorldPt q) { return std::hypot(p.x - q.x, p.y - q.y); }
+
+// Whether an arc vertex draws the same arc, within the collinearity limit,
+// when its neighbour `near` gives way to `replacement`; `far` is its other
+// neighbour. A short leg turned by a little can swing a tangent point far.
+bool ArcStays(const VertexRead& arc, WorldPt far, WorldPt near, WorldPt replacement) {
+  if (!DrawsArc(arc.type, arc.radius)) return true;
+  const std::optional<Tangents> was = TangentPoints(arc, far, near);
+  const std::optional<Tangents> is = TangentPoints(arc, far, replacement);
+  return was && is && Distance(was->before, is->before) <= kCollinearityLimit &&
+         Distance(was->after, is->after) <= kCollinearityLimit;
+}
+
+// Whether the plain corner `corner` beside an arc vertex can give way to
+// `next`: the arc must stay, and its tangent point must not lie beyond the
+// corner, where the outline runs on past the corner and back to reach the
+// arc and dropping the corner would cut that stretch off.
+bool CornerGoesBesideArc(const VertexRead& arc, WorldPt far, WorldPt corner, WorldPt next) {
+  if (!DrawsArc(arc.type, arc.radius)) return true;
+  const std::optional<Tangents> was = TangentPoints(arc, far, corner);
+  return was && was->length <= Distance(arc.p, corner) + kCollinearityLimit &&
+         ArcStays(arc, far, corner, next);
 }
 
 DroppedRun DroppedRunFrom(WorldPt anchor) {
@@ -127,7 +148,14 @@ void CleanUpVertices(CallbackPtr cbp, ObjectHandle object) {
   // Ends that meet: drop the last vertex and close the shape.
   const VertexRead first = ReadVertex(cbp, object, 1);
   const VertexRead last = ReadVertex(cbp, object, n);
-  if (PointsWithinTolerance(first.p, last.p)) {
+  // The vertex before the last keeps its arc only if the last one's giving
+  // way to the first leaves it in place.
+  auto arcBeforeLastStays = [&] {
+    if (n < 3) return true;
+    const VertexRead arc = ReadVertex(cbp, object, n - 1);
+    return !DrawsArc(arc.type, arc.radius) || ArcStays(arc, ReadVertex(cbp, object, n - 2).p, last.p, first.p);
+  };
+  if (PointsWithinTolerance(first.p, last.p) && arcBeforeLastStays()) {
     // The first vertex was an open end, drawn as a corner; closed, an arc
     // vertex there would round it off. It stays the corner it was.
     if (DrawsArc(first.type, first.radius)) SetVertex(cbp, object, 1, &first.p, kPlainCorner, 0.0, 1);
@@ -147,17 +175,19 @@ void CleanUpVertices(CallbackPtr cbp, ObjectHandle object) {
     if (k < 1 || k > n) return std::nullopt;
     return ReadVertex(cbp, object, k).p;
   };
-  // Whether a neighbour of the corner at `mid` is an arc vertex drawn from
-  // a tangent point beyond the corner.
-  auto arcBeside = [&](int midIndex, const VertexRead& mid, int atIndex, const VertexRead& at) {
-    if (!DrawsArc(at.type, at.radius)) return false;
+  // Whether the corner at `mid` can go as far as its neighbour `at` (with
+  // `other` on mid's far side) is concerned: an arc vertex there must keep
+  // its arc. One at an open end draws no arc.
+  auto goesBeside = [&](int midIndex, const VertexRead& mid, int atIndex, const VertexRead& at,
+                        const VertexRead& other) {
+    if (!DrawsArc(at.type, at.radius)) return true;
     const std::optional<WorldPt> far = beyond(midIndex, atIndex);
-    return far && ArcReachesPast(at, mid.p, *far);
+    return !far || CornerGoesBesideArc(at, *far, mid.p, other.p);
   };
   auto removable = [&](int prevIndex, const VertexRead& prev, int midIndex, const VertexRead& mid,
                        int nextIndex, const VertexRead& next) {
-    return IsRedundantCorner(prev, mid, next) && !arcBeside(midIndex, mid, prevIndex, prev) &&
-           !arcBeside(midIndex, mid, nextIndex, next);
+    return IsRedundantCorner(prev, mid, next) && goesBeside(midIndex, mid, prevIndex, prev, next) &&
+           goesBeside(midIndex, mid, nextIndex, next, prev);
   };
 
   if (closed) {
