@@ -160,6 +160,23 @@ TEST_F(CleanUpVerticesTest, VertexListsKeepingThreeOrMore) {
       {"a spike whose tip comes back a hair off its start stays",
        Polyline({{0, 5}, {0, 0}, {10, 0}, {0, -1e-6}, {0, -5}}),
        Polyline({{0, 5}, {0, 0}, {10, 0}, {0, -1e-6}, {0, -5}})},
+      // An open end's arc vertex is drawn as a corner: closing keeps it one.
+      {"an arc vertex at the start stays a corner when the ends close",
+       Polyline({{0, 0, 3, 2}, {10, 0}, {10, 10}, {0.005, 0.005}}, false, 21),
+       Polyline({{0, 0}, {10, 0}, {10, 10}}, true, 21)},
+      // The arc at (10, 0) meets its legs 3 from it: (8, 0) is where the
+      // outline runs on and back to the arc, (5, 0) lies short of it.
+      {"a corner short of an arc's tangent point stays",
+       Polyline({{0, 0}, {8, 0}, {10, 0, 3, 3}, {10, 10}}, false, 21),
+       Polyline({{0, 0}, {8, 0}, {10, 0, 3, 3}, {10, 10}}, false, 21)},
+      {"a corner before an arc's tangent point goes",
+       Polyline({{0, 0}, {5, 0}, {10, 0, 3, 3}, {10, 10}}, false, 21),
+       Polyline({{0, 0}, {10, 0, 3, 3}, {10, 10}}, false, 21)},
+      // Closing would turn the arc's short last leg by 40 degrees and swing
+      // its tangent points: the ends stay open.
+      {"ends stay open when the arc before the last would swing",
+       Polyline({{0, 0}, {10, 0}, {10, 10}, {0, 0.006, 3, 1}, {0.005, 0}}, false, 21),
+       Polyline({{0, 0}, {10, 0}, {10, 10}, {0, 0.006, 3, 1}, {0.005, 0}}, false, 21)},
       {"type 21 is treated the same",
        Polyline({{0, 0}, {5, 5}, {10, 10}, {10, 0}}, false, 21),
        Polyline({{0, 0}, {10, 10}, {10, 0}}, false, 21)},

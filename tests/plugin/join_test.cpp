@@ -86,6 +86,14 @@ const JoinCase kCases[] = {
      {Polyline({{5, -5}, {1, 0}, {1, 1, 3, 1}, {0, 1, 0, 1.0}, {0, 5}})}},
     {"ArcPieceReversed", true, 1, {Line(-3, 4, 0, 1), Arc(0, 0, 1, 0, 90)},
      {Polyline({{-3, 4}, {0, 1}, {1, 1, 3, 1}, {1, 0, 0, 1.0}})}},
+    // An arc vertex at a piece's open end is drawn as a corner; inside the
+    // chain it stays that corner instead of rounding it off.
+    {"ArcVertexAtTheSeedsEndStaysACorner", false, 1,
+     {Polyline({{0, 0}, {10, 0, 3, 1}}, false, 21), Line(10, 0, 10, 10)},
+     {Polyline({{0, 0}, {10, 0}, {10, 10}})}},
+    {"ArcVertexAtAPiecesFarEndStaysACorner", false, 1,
+     {Line(0, 10, 0, 0), Polyline({{0, 0}, {10, 0, 3, 1}}, false, 21), Line(10, 0, 10, 10)},
+     {Polyline({{0, 10}, {0, 0}, {10, 0}, {10, 10}})}},
     // The seed's start sits in both sides; the clean-up drops the repeat.
     {"ArcSeedBecomesArcVertex", true, 1, {Arc(0, 0, 1, 0, 90), Line(0, 1, 0, 5)},
      {Polyline({{1, 0}, {1, 1, 3, 1}, {0, 1}, {0, 5}})}},
