@@ -150,10 +150,18 @@ void CleanUpVertices(CallbackPtr cbp, ObjectHandle object) {
   const VertexRead last = ReadVertex(cbp, object, n);
   // The vertex before the last keeps its arc only if the last one's giving
   // way to the first leaves it in place.
+  // Two vertices left draw no arc at all, so then it must have been no more
+  // than rounding.
   auto arcBeforeLastStays = [&] {
     if (n < 3) return true;
     const VertexRead arc = ReadVertex(cbp, object, n - 1);
-    return !DrawsArc(arc.type, arc.radius) || ArcStays(arc, ReadVertex(cbp, object, n - 2).p, last.p, first.p);
+    if (!DrawsArc(arc.type, arc.radius)) return true;
+    const WorldPt far = ReadVertex(cbp, object, n - 2).p;
+    if (n == 3) {
+      const std::optional<Tangents> was = TangentPoints(arc, far, last.p);
+      return was && was->length <= kCollinearityLimit;
+    }
+    return ArcStays(arc, far, last.p, first.p);
   };
   if (PointsWithinTolerance(first.p, last.p) && arcBeforeLastStays()) {
     // The first vertex was an open end, drawn as a corner; closed, an arc
