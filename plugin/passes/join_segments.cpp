@@ -197,13 +197,30 @@ bool SidesHaveRoomFor(CallbackPtr cbp, int added) {
 }
 
 // Adds piece `object` to `side` from its near end outward and marks it.
+// Whether the vertex next to the piece's near end draws an arc. With two
+// vertices that neighbour is the far end, drawn as a corner.
+bool NextToArc(CallbackPtr cbp, ObjectHandle object, bool reversed) {
+  const int n = GetVertexCount(cbp, object);
+  if (n < 3) return false;
+  WorldPt p(0.0, 0.0);
+  int32_t type = kPlainCorner;
+  double radius = kCornerRadius;
+  GetVertex(cbp, object, static_cast<int16_t>(reversed ? n - 1 : 2), &p, &type, &radius);
+  return DrawsArc(type, radius);
+}
+
 // False for a type that cannot be attached, or a piece too long for the
 // chain (nothing is changed then).
 bool AttachPiece(CallbackPtr cbp, ObjectHandle object, int16_t type, bool reversed,
-                 ObjectHandle side, const WorldPt& farEnd) {
+                 ObjectHandle side, const WorldPt& farEnd, const WorldPt& nearEnd,
+                 const WorldPt& sideEnd) {
+  // The piece's near end gives way to the side's end, which may lie a little
+  // off it. Next to an arc vertex that would turn the arc's leg, and a short
+  // leg turned by a little swings the arc far: the near end then stays too.
+  const bool keepNearEnd = IsFlatVertexList(type) && !(nearEnd == sideEnd) && NextToArc(cbp, object, reversed);
   const int added = type == kLineType ? 1
                     : type == kArcType ? 2
-                    : IsFlatVertexList(type) ? GetVertexCount(cbp, object) - 1
+                    : IsFlatVertexList(type) ? GetVertexCount(cbp, object) - 1 + (keepNearEnd ? 1 : 0)
                                                               : 0;
   if (!SidesHaveRoomFor(cbp, added)) return false;
   switch (type) {
@@ -215,6 +232,7 @@ bool AttachPiece(CallbackPtr cbp, ObjectHandle object, int16_t type, bool revers
     case kCurvedVertexListType: {
       // The near end is never added: the side already ends there.
       const int n = GetVertexCount(cbp, object);
+      if (keepNearEnd) AddCorner(cbp, side, nearEnd);
       if (reversed) {
         for (int i = n - 1; i >= 1; --i) CopyVertex(cbp, object, i, side, i == 1);
       } else {
@@ -260,16 +278,16 @@ HostBool ExtendChain(CallbackPtr cbp, ObjectHandle first) {
     }
 
     if (PointsWithinTolerance(s, chainEnd)) {
-      if (!AttachPiece(cbp, n, type, false, endSide, e)) continue;
+      if (!AttachPiece(cbp, n, type, false, endSide, e, s, chainEnd)) continue;
       chainEnd = e;
     } else if (PointsWithinTolerance(e, chainEnd)) {
-      if (!AttachPiece(cbp, n, type, true, endSide, s)) continue;
+      if (!AttachPiece(cbp, n, type, true, endSide, s, e, chainEnd)) continue;
       chainEnd = s;
     } else if (PointsWithinTolerance(s, chainStart)) {
-      if (!AttachPiece(cbp, n, type, false, startSide, e)) continue;
+      if (!AttachPiece(cbp, n, type, false, startSide, e, s, chainStart)) continue;
       chainStart = e;
     } else if (PointsWithinTolerance(e, chainStart)) {
-      if (!AttachPiece(cbp, n, type, true, startSide, s)) continue;
+      if (!AttachPiece(cbp, n, type, true, startSide, s, e, chainStart)) continue;
       chainStart = s;
     } else {
       continue;

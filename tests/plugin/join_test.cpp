@@ -94,6 +94,14 @@ const JoinCase kCases[] = {
     {"ArcVertexAtAPiecesFarEndStaysACorner", false, 1,
      {Line(0, 10, 0, 0), Polyline({{0, 0}, {10, 0, 3, 1}}, false, 21), Line(10, 0, 10, 10)},
      {Polyline({{0, 10}, {0, 0}, {10, 0}, {10, 10}})}},
+    // The piece's first leg is 0.001 long: taking the line's end in place of
+    // its own would turn that leg by 30 degrees and swing its arc.
+    {"NearEndBesideAnArcVertexStays", false, 1,
+     {Line(0, 0, 10, 0), Polyline({{10.005, 0.003}, {10.006, 0.0031, 3, 1}, {20, 5}}, false, 21)},
+     {Polyline({{0, 0}, {10, 0}, {10.005, 0.003}, {10.006, 0.0031, 3, 1}, {20, 5}})}},
+    {"NearEndBesideAPlainCornerGives", false, 1,
+     {Line(0, 0, 10, 0), Polyline({{10.005, 0.003}, {10.006, 0.0031}, {20, 5}}, false, 21)},
+     {Polyline({{0, 0}, {10, 0}, {10.006, 0.0031}, {20, 5}})}},
     // The seed's start sits in both sides; the clean-up drops the repeat.
     {"ArcSeedBecomesArcVertex", true, 1, {Arc(0, 0, 1, 0, 90), Line(0, 1, 0, 5)},
      {Polyline({{1, 0}, {1, 1, 3, 1}, {0, 1}, {0, 5}})}},
