@@ -65,7 +65,9 @@ class Pieces {
   // so its chords leave it by at most the larger radius times the circle's.
   void Arc(double cx, double cy, double rh, double rv, double startDeg, double sweepDeg) {
     const double sweep = std::clamp(sweepDeg, -360.0, 360.0) * kDegToRad;
-    const double start = startDeg * kDegToRad;
+    // Reduced first, exactly: at a huge start adding a turn's fraction in
+    // radians changes nothing and every chord would shrink to a point.
+    const double start = std::fmod(startDeg, 360.0) * kDegToRad;
     const double radius = std::max(std::fabs(rh), std::fabs(rv));
     const double wanted = std::max(tolerance_ * kChordShareOfTolerance, radius * kNumericRelative);
     int n = 1;  // a NaN sweep gives NaN chords, which go unmeasured

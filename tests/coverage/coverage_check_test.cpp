@@ -77,6 +77,10 @@ const Case kCases[] = {
     {"PointsDrawNoStretch", {Point17(1, 1), Point9(2, 2, 2)}, {}, WithPasses({2}), 0, 0},
     {"NonFiniteExempt", {Line(kNaN, 0, 1, 1)}, {}, WithPasses({}), 0, 0},
     {"NaNSweepExempt", {EllipticArc(0, 0, 0, 6, 0, kNaN)}, {}, WithPasses({}), 0, 0},
+    // A full turn is one whatever its start; at a start of 1e232 a turn's
+    // fraction added in radians would vanish.
+    {"FullTurnFromAHugeStart", {EllipticArc(5, 10, 16, 16, 0, -4.6e232)},
+     {EllipticArc(5, 10, 16, 16, -4.6e232, 4.6e232)}, WithPasses({4}), 0, 0},
     // Joined to a piece that ends at NaN, a line is still drawn; what is
     // drawn beside NaN is measured, never the NaN stretch itself.
     {"JoinedToANaNEnd", {Line(0, 0, 10, 0), Line(10, 0, kNaN, 5)}, {Polyline({{0, 0}, {10, 0}, {kNaN, 5}})},
