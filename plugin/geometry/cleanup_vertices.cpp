@@ -149,9 +149,8 @@ void CleanUpVertices(CallbackPtr cbp, ObjectHandle object) {
   const VertexRead first = ReadVertex(cbp, object, 1);
   const VertexRead last = ReadVertex(cbp, object, n);
   // The vertex before the last keeps its arc only if the last one's giving
-  // way to the first leaves it in place.
-  // Two vertices left draw no arc at all, so then it must have been no more
-  // than rounding.
+  // way to the first leaves it in place. Two vertices left draw no arc at
+  // all, so then the arc must have been no more than rounding.
   auto arcBeforeLastStays = [&] {
     if (n < 3) return true;
     const VertexRead arc = ReadVertex(cbp, object, n - 1);
@@ -189,6 +188,7 @@ void CleanUpVertices(CallbackPtr cbp, ObjectHandle object) {
   auto goesBeside = [&](int midIndex, const VertexRead& mid, int atIndex, const VertexRead& at,
                         const VertexRead& other) {
     if (!DrawsArc(at.type, at.radius)) return true;
+    if (closed && n <= 3) return false;  // two vertices left would draw no arc
     const std::optional<WorldPt> far = beyond(midIndex, atIndex);
     return !far || CornerGoesBesideArc(at, *far, mid.p, other.p);
   };
