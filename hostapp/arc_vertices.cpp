@@ -104,8 +104,16 @@ std::vector<BulgeVertex> BulgesFromVertices(const std::vector<Vertex>& in, bool 
     }
     const double leg = v.radius * std::tan(turn / 2);
     const double bulge = std::copysign(std::tan(turn / 4), cross);
-    push(v.p.x + ux / lu * leg, v.p.y + uy / lu * leg, bulge, false);
-    push(v.p.x + wx / lw * leg, v.p.y + wy / lw * leg, 0.0, false);
+    const double ax = v.p.x + ux / lu * leg, ay = v.p.y + uy / lu * leg;
+    const double bx = v.p.x + wx / lw * leg, by = v.p.y + wy / lw * leg;
+    // Tangent points a rounding apart draw no arc: its bulge would land on
+    // the next segment instead, whatever its length.
+    if (Near(ax, ay, bx, by)) {
+      push(ax, ay, 0.0, false);
+      continue;
+    }
+    push(ax, ay, bulge, false);
+    push(bx, by, 0.0, false);
   }
   if (closed && out.size() > 1 && Near(out.back().x, out.back().y, out[0].x, out[0].y) &&
       out.back().bulge == 0.0)

@@ -50,4 +50,16 @@ TEST_P(BulgeCorners, SamePointsOnlyMerge) {
 INSTANTIATE_TEST_SUITE_P(Lists, BulgeCorners, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// An arc whose tangent points lie a rounding apart, far out, draws as the
+// corner it nearly is, in either direction; its bulge never lands on a leg.
+TEST(BulgeCorners, ArcTooSmallToTellApartDrawsNoBulge) {
+  const Object forward = Polyline({{2e6, 0}, {2e6, 1e6, 3, 0.001}, {1e6, 1e6}});
+  const Object backward = Polyline({{1e6, 1e6}, {2e6, 1e6, 3, 0.001}, {2e6, 0}});
+  for (const Object* list : {&forward, &backward}) {
+    const std::vector<BulgeVertex> out = BulgesFromVertices(list->vertices, false);
+    ASSERT_EQ(out.size(), 3u);
+    for (const BulgeVertex& b : out) EXPECT_EQ(b.bulge, 0.0);
+  }
+}
+
 }  // namespace
