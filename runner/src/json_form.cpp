@@ -7,7 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "dxf_tags.h"
+#include "shown.h"
 
 namespace drawclean {
 namespace {

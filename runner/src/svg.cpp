@@ -7,7 +7,10 @@
 #include <filesystem>
 #include <unordered_map>
 
-#include "dxf_map.h"
+#include "arc_span.h"
+#include "dxf/drawing.h"
+#include "hostapp/object_compare.h"
+#include "shown.h"
 
 namespace drawclean {
 namespace {
@@ -72,12 +75,7 @@ size_t CodePoints(const std::string& s) {
 }
 
 void ArcPoints(const hostapp::Object& o, std::vector<std::pair<double, double>>& pts) {
-  const double sweep = std::clamp(o.sweepDeg, -360.0, 360.0);
-  const int n = std::max(2, int(std::fabs(sweep) / 360.0 * kArcSegmentsPerTurn) + 1);
-  for (int i = 0; i <= n; ++i) {
-    const double a = (o.startDeg + sweep * i / n) * M_PI / 180;
-    pts.emplace_back(o.center.x + o.hRadius * std::cos(a), o.center.y + o.vRadius * std::sin(a));
-  }
+  AppendArcPoints(o.center.x, o.center.y, o.hRadius, o.vRadius, 0, o.startDeg, o.sweepDeg, kArcSegmentsPerTurn, pts);
 }
 
 void Extend(const hostapp::Object& o, Box& b) {
@@ -135,9 +133,8 @@ std::string Shape(const hostapp::Object& o, double markerWorld) {
       d += " L" + N(b.x) + "," + N(b.y);
       continue;
     }
-    const double chord = std::hypot(b.x - a.x, b.y - a.y);
-    const double theta = 4 * std::atan(std::fabs(a.bulge));
-    const double r = chord / 2 / std::sin(theta / 2);
+    const auto arc = hostapp::ArcOfBulge(a, b);
+    const double r = arc ? arc->r : 0, theta = 4 * std::atan(std::fabs(a.bulge));
     d += " A" + N(r) + "," + N(r) + " 0 " + (theta > M_PI ? "1" : "0") + " " + (a.bulge > 0 ? "1" : "0") + " " +
          N(b.x) + "," + N(b.y);
   }

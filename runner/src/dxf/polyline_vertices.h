@@ -1,0 +1,26 @@
+// Vertex lists of both polyline kinds: bulged vertices into a host object,
+// and a host object's vertices as a file writes them.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "dxf/drawing.h"
+
+namespace drawclean {
+
+inline constexpr int16_t kMaxVertices = 32767;  // vertex indices are 16-bit
+
+// A flat polyline: type 21 when a segment is an arc (a bulge on a vertex
+// that starts a segment), else 5. False, with the reason, when it has no
+// vertex or too many.
+bool ReadFlatVertices(DxfEntityRecord& rec, const std::vector<BulgeVertex>& vs, bool closed,
+                      hostapp::Object& o);
+
+// Vertices of a flat object as (x, y, bulge), or of a 3D one with its z.
+struct OutVertex {
+  double x, y, z, bulge;
+};
+std::vector<OutVertex> VerticesOf(const hostapp::Object& o);
+
+}  // namespace drawclean
