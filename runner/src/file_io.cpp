@@ -62,7 +62,12 @@ bool ReadFile(const std::string& path, std::string& text, std::string* error) {
     if (error) *error = std::strerror(errno);
     return false;
   }
+  // A regular file is read in one piece into room made for all of it.
   text.clear();
+  if (S_ISREG(st.st_mode) && st.st_size > 0) {
+    text.resize(size_t(st.st_size));
+    text.resize(std::fread(text.data(), 1, text.size(), f));
+  }
   char buf[1 << 16];
   size_t n;
   while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);

@@ -54,7 +54,8 @@ struct DxfEntityRecord {
   std::string_view kind;       // entity name (LINE, ARC, ...), a view into the file
   DxfProperties props;
   ObjectHandle handle = 0;     // the host object made from it; 0 = passed through
-  hostapp::Object loaded;      // the object as it went into the host
+  ClassId cls = 0;             // its layer's class, and its linetype's index, as it went into the host
+  uint16_t linetype = 0;
   int ellipseQuarter = 0;      // ELLIPSE: major axis direction in quarter turns
   PassReason passReason = PassReason::kNone;  // why it passed through (handle 0)
   std::string_view entityHandle;  // group 5, "" when absent

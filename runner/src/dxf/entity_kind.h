@@ -71,6 +71,11 @@ const EntityKind* KindFor(const hostapp::Object& o, const DxfEntityRecord* origi
 enum class ArcForm { kNone, kLine, kCircle, kArc, kEllipse };
 ArcForm ArcFormOf(const hostapp::Object& o, const DxfEntityRecord* origin);
 
+// The host object record k of the drawing stands for, exactly as it went
+// into the host: read again from the file, so the drawing keeps no copy.
+// False when it stands for none.
+bool ObjectOf(const DxfDrawing& d, size_t k, hostapp::Object& o);
+
 // Each kind, defined in its own file.
 extern const EntityKind kLineKind, kCircleKind, kArcKind, kEllipseKind, kPointKind, kFaceKind,
     kLwPolylineKind, kPolylineKind;

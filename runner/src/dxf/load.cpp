@@ -39,13 +39,26 @@ bool LoadDxf(std::string text, hostapp::Host& host, DxfDrawing& d, std::string* 
     }
     if (r.failed) return false;
     if (mapped) {
-      ApplyProperties(rec.props, d.records.size(), d, host, o);
+      ResolveProperties(rec, d, host);
+      ApplyProperties(rec, d.records.size(), o);
       rec.handle = host.Add(o);
-      rec.loaded = host.Get(rec.handle);
     }
     d.records.push_back(std::move(rec));
   }
   if (d.version.NeedsHandlesAndMarkers()) d.usesHandles = d.subclassMarkers = true;
+  return true;
+}
+
+bool ObjectOf(const DxfDrawing& d, size_t k, hostapp::Object& o) {
+  const DxfEntityRecord& rec = d.records[k];
+  const EntityKind* kind = rec.handle != 0 ? KindNamed(rec.kind) : nullptr;
+  if (!kind) return false;
+  DxfEntityRecord scratch;  // what reading notes about the entity is known already
+  scratch.span = rec.span;
+  const DxfRecord r{d.file, rec.span.first, RecordEnd(d.file, rec.span.first, rec.span.last)};
+  o = hostapp::Object{};
+  if (!kind->read(scratch, r, o) || r.failed) return false;
+  ApplyProperties(rec, k, o);
   return true;
 }
 

@@ -57,15 +57,19 @@ DxfEntityHead ReadEntityHead(const DxfRecord& r) {
   return h;
 }
 
-void ApplyProperties(const DxfProperties& p, size_t index, DxfDrawing& d, hostapp::Host& host,
-                     hostapp::Object& o) {
-  o.cls = host.ClassNamed(p.layer);
+void ResolveProperties(DxfEntityRecord& rec, DxfDrawing& d, hostapp::Host& host) {
+  rec.cls = host.ClassNamed(rec.props.layer);
+  rec.linetype = LinetypeIndex(d, rec.props.linetype);
+}
+
+void ApplyProperties(const DxfEntityRecord& rec, size_t index, hostapp::Object& o) {
+  const DxfProperties& p = rec.props;
+  o.cls = rec.cls;
   o.attr.wordA = p.colour;
   o.attr.wordB = p.lineweight;
   o.attr.longAttr = p.trueColour >= 0 ? (kTrueColourPresent | p.trueColour) : 0;
-  const uint16_t lt = LinetypeIndex(d, p.linetype);
-  o.attr.record[2] = uint8_t(lt & 0xFF);
-  o.attr.record[3] = uint8_t(lt >> 8);
+  o.attr.record[2] = uint8_t(rec.linetype & 0xFF);
+  o.attr.record[3] = uint8_t(rec.linetype >> 8);
   o.attr.flags[0] = p.invisible ? 1 : 0;
   o.attr.group = int64_t(index) + 1;
 }

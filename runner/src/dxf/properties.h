@@ -22,10 +22,11 @@ struct DxfEntityHead {
 // Reads the head from the record; a malformed number fails `r`.
 DxfEntityHead ReadEntityHead(const DxfRecord& r);
 
-// The properties into the object: the layer as its class, the rest in its
-// attributes; `index` is the entity's place among the drawing's records.
-void ApplyProperties(const DxfProperties& p, size_t index, DxfDrawing& d, hostapp::Host& host,
-                     hostapp::Object& o);
+// The class and linetype index of a record's properties, made where missing.
+void ResolveProperties(DxfEntityRecord& rec, DxfDrawing& d, hostapp::Host& host);
+// The record's properties into the object: the layer as its class, the rest
+// in its attributes; `index` is the record's place in the drawing.
+void ApplyProperties(const DxfEntityRecord& rec, size_t index, hostapp::Object& o);
 
 // The properties an object carries now; what it cannot say comes from the
 // entity whose properties it inherited.

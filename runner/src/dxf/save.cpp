@@ -66,6 +66,7 @@ std::string SaveDxf(DxfDrawing& d, const hostapp::Host& host, const std::string&
       emitted[next] = true;
     }
   };
+  hostapp::Object was;  // the object of an entity as it was loaded
   for (ObjectHandle h : host.Objects()) {
     const hostapp::Object& o = host.Get(h);
     if (o.cls != 0 && host.ClassExists(o.cls) && host.ClassName(o.cls) == marker) {
@@ -84,7 +85,7 @@ std::string SaveDxf(DxfDrawing& d, const hostapp::Host& host, const std::string&
     if (k < next && !emitted[k]) differs = true;  // moved backwards in the order
     flushTo(k);
     const DxfEntityRecord& rec = d.records[k];
-    if (SameObject(o, rec.loaded)) {
+    if (ObjectOf(d, k, was) && SameObject(o, was)) {
       raw(rec);
       ++s.st.unchanged;
     } else {
