@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "cleanup/host_abi.h"
+#include "hostapp/chunked_array.h"
 #include "hostapp/objects.h"
 
 namespace hostapp {
@@ -162,10 +163,10 @@ class Host {
   ObjectHandle Replace(ObjectHandle old);      // new handle in old's place
   ObjectHandle InsertNew(const Object& o);     // where settings.newObjects says
 
-  // index = handle; slot 0 unused. A deque grows without moving what it
-  // holds: a vector's doubling would briefly need the old and the new copy of
-  // the whole drawing (100,000 lines peaked near 70 MiB instead of ~40).
-  std::deque<Slot> slots_;
+  // index = handle; slot 0 unused. Grows without moving what it holds: a
+  // vector's doubling would briefly need the old and the new copy of the
+  // whole drawing (100,000 lines peaked near 70 MiB instead of ~40).
+  ChunkedArray<Slot> slots_;
   ObjectHandle head_ = 0, tail_ = 0;
   size_t liveCount_ = 0;
   uint64_t nextSerial_ = 1;

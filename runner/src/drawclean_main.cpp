@@ -35,7 +35,7 @@ std::string ShownPath(const std::string& path) { return Shown(path, kPathShownLi
 
 bool IsJsonPath(const std::string& p) { return std::filesystem::path(p).extension() == ".json"; }
 
-bool LooksLikeJson(const std::string& text) {
+bool LooksLikeJson(std::string_view text) {
   for (char c : text) {
     if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
     return c == '{';
@@ -191,17 +191,19 @@ struct Cleaning {
 
   // Reads the drawing into the host, and what the later steps need of it as it was.
   std::optional<int> Read() {
-    std::string text, error;
+    FileBytes file;
+    std::string error;
     gStage.doing = "reading the drawing";
     const auto readStart = Clock::now();
-    if (!ReadFile(input, text, &error)) return BadInput(ShownPath(input) + ": " + error);
-    if (text.empty()) return BadInput(ShownPath(input) + ": empty file");
-    inJson = IsJsonPath(input) || LooksLikeJson(text);
+    if (!ReadFileBytes(input, file, &error)) return BadInput(ShownPath(input) + ": " + error);
+    if (file.text.empty()) return BadInput(ShownPath(input) + ": empty file");
+    inJson = IsJsonPath(input) || LooksLikeJson(file.text);
     outJson = IsJsonPath(c.output);
     if (inJson) {
-      if (!LoadJsonDrawing(text, host, classes, &error)) return BadInput(ShownPath(input) + ": " + error);
+      if (!LoadJsonDrawing(std::string(file.text), host, classes, &error))
+        return BadInput(ShownPath(input) + ": " + error);
     } else {
-      if (!LoadDxf(std::move(text), host, dxf, &error)) return BadInput(ShownPath(input) + ": " + error);
+      if (!LoadDxf(std::move(file.owner), file.text, host, dxf, &error)) return BadInput(ShownPath(input) + ": " + error);
       for (const auto& r : dxf.records)
         if (r.handle && std::find(classes.begin(), classes.end(), r.props.layer) == classes.end())
           classes.push_back(r.props.layer);

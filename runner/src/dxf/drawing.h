@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,7 @@
 #include "dxf/version.h"
 #include "hostapp/arc_vertices.h"
 #include "hostapp/host.h"
+#include "hostapp/large_blocks.h"
 
 namespace drawclean {
 
@@ -64,7 +66,7 @@ struct DxfEntityRecord {
 struct DxfDrawing {
   DxfFile file;
   std::optional<DxfSection> entities;
-  std::vector<DxfEntityRecord> records;
+  std::vector<DxfEntityRecord, hostapp::LargeAllocator<DxfEntityRecord>> records;
   std::vector<std::string> linetypes{""};  // index kept in attribute record bytes 2-3
   DxfVersion version;
   // New entities carry handles and subclass markers: when the file's own
@@ -77,6 +79,9 @@ struct DxfDrawing {
 // Reads the text into the drawing and adds its mapped entities to the host
 // in file order. False with a one-line reason on malformed input.
 bool LoadDxf(std::string text, hostapp::Host& host, DxfDrawing& drawing, std::string* error);
+// The same over bytes that `owner` keeps.
+bool LoadDxf(std::shared_ptr<const void> owner, std::string_view text, hostapp::Host& host, DxfDrawing& drawing,
+             std::string* error);
 
 struct DxfWriteStats {
   size_t unchanged = 0, changed = 0, created = 0, removed = 0, skipped = 0;

@@ -5,8 +5,9 @@
 
 namespace drawclean {
 
-bool LoadDxf(std::string text, hostapp::Host& host, DxfDrawing& d, std::string* error) {
-  auto file = ParseDxf(std::move(text), error);
+namespace {
+
+bool Load(std::optional<DxfFile> file, hostapp::Host& host, DxfDrawing& d, std::string* error) {
   if (!file) return false;
   d = DxfDrawing{};
   d.file = std::move(*file);
@@ -47,6 +48,17 @@ bool LoadDxf(std::string text, hostapp::Host& host, DxfDrawing& d, std::string* 
   }
   if (d.version.NeedsHandlesAndMarkers()) d.usesHandles = d.subclassMarkers = true;
   return true;
+}
+
+}  // namespace
+
+bool LoadDxf(std::string text, hostapp::Host& host, DxfDrawing& d, std::string* error) {
+  return Load(ParseDxf(std::move(text), error), host, d, error);
+}
+
+bool LoadDxf(std::shared_ptr<const void> owner, std::string_view text, hostapp::Host& host, DxfDrawing& d,
+             std::string* error) {
+  return Load(ParseDxf(std::move(owner), text, error), host, d, error);
 }
 
 bool ObjectOf(const DxfDrawing& d, size_t k, hostapp::Object& o) {

@@ -59,13 +59,18 @@ size_t DxfFile::LineOf(size_t i) const {
 }
 
 std::optional<DxfFile> ParseDxf(std::string owned, std::string* error) {
+  auto text = std::make_shared<const std::string>(std::move(owned));
+  const std::string_view view = *text;
+  return ParseDxf(std::move(text), view, error);
+}
+
+std::optional<DxfFile> ParseDxf(std::shared_ptr<const void> owner, std::string_view text, std::string* error) {
   auto fail = [&](std::string why) -> std::optional<DxfFile> {
     if (error) *error = std::move(why);
     return std::nullopt;
   };
   DxfFile file;
-  file.text = std::make_shared<const std::string>(std::move(owned));
-  const std::string_view text = *file.text;
+  file.text = std::move(owner);
   file.source = text;
   if (text.substr(0, kBinarySentinel.size()) == kBinarySentinel)
     return fail("binary DXF is not supported; save the drawing as ASCII DXF");

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "hostapp/large_blocks.h"
+
 namespace drawclean {
 
 struct DxfTag {
@@ -20,9 +22,9 @@ struct DxfTag {
 };
 
 struct DxfFile {
-  std::shared_ptr<const std::string> text;  // owns the bytes `source` views
-  std::string_view source;                  // the file as read
-  std::vector<DxfTag> tags;                 // up to and including 0/EOF
+  std::shared_ptr<const void> text;  // owns the bytes `source` views
+  std::string_view source;           // the file as read
+  std::vector<DxfTag, hostapp::LargeAllocator<DxfTag>> tags;  // up to and including 0/EOF
   size_t tailBegin = 0;     // bytes after 0/EOF, kept verbatim
   std::string eol = "\n";   // line ending of the file, for new tags
   bool paddedCodes = false;  // codes right-aligned to three columns ("  0")
@@ -39,6 +41,8 @@ struct DxfFile {
 // Parses ASCII DXF. On failure returns nothing and a one-line reason
 // (binary DXF, a missing value line, a non-numeric group code, no EOF).
 std::optional<DxfFile> ParseDxf(std::string text, std::string* error);
+// The same over bytes that `owner` keeps.
+std::optional<DxfFile> ParseDxf(std::shared_ptr<const void> owner, std::string_view text, std::string* error);
 
 // A value without the blanks around it.
 std::string_view Trimmed(std::string_view v);
