@@ -1,13 +1,15 @@
 #!/usr/bin/python3
 """End to end, as users get it: the release `drawclean --all` on generated
 floor plans, and beside it, in the same run, the ezdxf + shapely script
-(peer_clean.py) doing the same jobs. Wall time, CPU time (which a busy
+(peer_clean.py) doing the same jobs, up to --peer-max entities (the peer
+takes minutes and gigabytes beyond). Wall time, CPU time (which a busy
 machine does not inflate) and peak memory of each process, drawclean's read / passes / write, the ratio to the peer and the
 object counts of both; then how drawclean's time grows from size to size,
-and how long drawclean takes to read each plan beside `wc -l` on the same
-file (best of --read-runs, the file in the page cache).
+and the targets at 64k, 256k and 1M entities when those sizes ran; then how long
+drawclean takes to read each plan beside `wc -l` on the same file (best of
+--read-runs, the file in the page cache).
 
-    bench/e2e.py [--sizes 1000,4000,16000,64000] [--drawclean PATH] [--no-peer]
+    bench/e2e.py [--sizes 1000,4000,16000,64000,256000,1000000] [--drawclean PATH] [--no-peer]
 
 Build first: cmake --preset release && cmake --build --preset release
 Plans are generated once into build/bench-plans/ (same seed, same file).
@@ -52,7 +54,8 @@ def measured(cmd, stdout=subprocess.DEVNULL):
 
 def main(argv):
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("--sizes", default="1000,4000,16000,64000")
+    ap.add_argument("--sizes", default="1000,4000,16000,64000,256000,1000000")
+    ap.add_argument("--peer-max", type=int, default=256000, help="run the peer only up to this many entities")
     ap.add_argument("--drawclean", default=os.path.join(ROOT, "build/release/runner/drawclean"))
     ap.add_argument("--no-peer", action="store_true", help="run drawclean only")
     ap.add_argument("--markdown", action="store_true", help="also print the figures as a Markdown table")
@@ -76,7 +79,7 @@ def main(argv):
         with open(report) as f:
             r = json.load(f)
         row = dict(n=r["totalBefore"], dc=wall, dcCpu=cpu, dcMiB=peak, dcAfter=r["totalAfter"], timing=r["timing"])
-        if not a.no_peer:
+        if not a.no_peer and n <= a.peer_max:
             rc, pwall, pcpu, ppeak, out = measured([os.path.join(BENCH, "peer_clean.py"), plan,
                                               os.path.join(plans, f"plan{n}.peer.dxf"), "-t", POINT_TOL,
                                               "-s", SIZE_TOL], stdout=subprocess.PIPE)
@@ -90,6 +93,7 @@ def main(argv):
 
     if a.markdown:
         print_markdown(rows)
+    print_targets(rows)
     print(f"\nreading beside wc -l (best of {a.read_runs}):")
     for n in [int(s) for s in a.sizes.split(",")]:
         print_read(read_vs_wc(a.drawclean, os.path.join(plans, f"plan{n}.dxf"), a.read_runs))
@@ -124,6 +128,25 @@ def read_vs_wc(drawclean, plan, runs):
 def print_read(r):
     print(f"  {r['n']:>7,} entities, {r['mb']:6.1f} MB: drawclean reads in {r['read']:.3f} s "
           f"({r['mb'] / r['read']:.0f} MB/s), wc -l {r['wc']:.3f} s: {r['read'] / r['wc']:.1f} x wc -l")
+
+
+def print_targets(rows):
+    """The end-to-end targets, from the plans nearest 64k, 256k and 1M entities."""
+    def near(n):
+        return min(rows, key=lambda r: abs(r["n"] - n) / n) if rows else None
+    r64, r256, r1m = near(64000), near(256000), near(1000000)
+    if not rows or len({id(r64), id(r256), id(r1m)}) < 3 or abs(r1m["n"] - 1000000) > 100000:
+        return
+    print("\ntargets (wall time, CPU time in brackets):")
+    for big, small, what in ((r1m, r256, "time(1M)/time(256k)"), (r256, r64, "time(256k)/time(64k)")):
+        ratio = big["dc"] / small["dc"]
+        print(f"  {what} = {ratio:.2f} ({big['dcCpu'] / small['dcCpu']:.2f}) <= 4.5: "
+              f"{'met' if ratio <= 4.5 else 'MISSED'}")
+    t = r256["timing"]
+    io = t["read"] + t["write"]
+    print(f"  passes at 256k {t['passes']:.2f} s <= 3 x (read + write) = {3 * io:.2f} s: "
+          f"{'met' if t['passes'] <= 3 * io else 'MISSED'}")
+    print(f"  peak memory at 1M {r1m['dcMiB']:.1f} MiB < 1024 MiB: {'met' if r1m['dcMiB'] < 1024 else 'MISSED'}")
 
 
 def print_markdown(rows):

@@ -143,10 +143,15 @@ bool DrawsStretches(int16_t type) {
   return type == 2 || type == 6 || type == 5 || type == 21 || type == 25 || type == 15;
 }
 
-// Pieces of every object that draws something, and whether each object's
-// values can be measured at all.
+// Pieces of every object that draws something, and whether all of each
+// object's values can be measured. An object with values past measuring is
+// not checked itself, but what it draws within reach of measuring still
+// counts as drawn: a line joined to a piece that ends at NaN, or merged with
+// one that runs out to 1e300, is still there. A piece from a measurable end to
+// a finite end past measuring goes to `outgoing`, turned to start at the
+// measurable end, to be cut where the drawing ends.
 std::vector<Piece> Decompose(const std::vector<hostapp::Object>& objects, double tolerance,
-                             std::vector<bool>* measurable) {
+                             std::vector<bool>* measurable, std::vector<Piece>* outgoing) {
   std::vector<Piece> pieces;
   Pieces maker(tolerance, pieces);
   measurable->assign(objects.size(), true);
@@ -154,18 +159,51 @@ std::vector<Piece> Decompose(const std::vector<hostapp::Object>& objects, double
     if (!DrawsStretches(objects[i].type)) continue;
     const size_t first = pieces.size();
     maker.Object(objects[i], i);
-    bool ok = true;
-    for (size_t k = first; k < pieces.size() && ok; ++k) {
-      const Piece& p = pieces[k];
-      ok = Measurable(p.ax) && Measurable(p.ay) && Measurable(p.bx) && Measurable(p.by) &&
-           std::isfinite(p.slack);
-    }
-    if (!ok) {
-      pieces.resize(first);
+    size_t kept = first;
+    for (size_t k = first; k < pieces.size(); ++k) {
+      Piece p = pieces[k];
+      const bool aIn = Measurable(p.ax) && Measurable(p.ay), bIn = Measurable(p.bx) && Measurable(p.by);
+      if (aIn && bIn && std::isfinite(p.slack)) {
+        pieces[kept++] = p;
+        continue;
+      }
       (*measurable)[i] = false;
+      if (!aIn) {
+        std::swap(p.ax, p.bx);
+        std::swap(p.ay, p.by);
+      }
+      if ((aIn || bIn) && std::isfinite(p.slack) && std::isfinite(p.bx - p.ax) && std::isfinite(p.by - p.ay))
+        outgoing->push_back(p);
     }
+    pieces.resize(kept);
   }
   return pieces;
+}
+
+// Where measurable pieces and the measurable ends of outgoing ones lie.
+struct Extent {
+  double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+  void Add(double x, double y) {
+    minX = std::min(minX, x), maxX = std::max(maxX, x);
+    minY = std::min(minY, y), maxY = std::max(maxY, y);
+  }
+};
+
+// Outgoing pieces cut where they leave `box`, which holds their start: past
+// it there is nothing they could cover. The cut is found from the measurable
+// start, which keeps that end's precision.
+void AddCut(const std::vector<Piece>& outgoing, const Extent& box, std::vector<Piece>* pieces) {
+  for (Piece p : outgoing) {
+    const double dx = p.bx - p.ax, dy = p.by - p.ay;
+    double t = 1.0;
+    if (p.bx > box.maxX) t = std::min(t, (box.maxX - p.ax) / dx);
+    if (p.bx < box.minX) t = std::min(t, (box.minX - p.ax) / dx);
+    if (p.by > box.maxY) t = std::min(t, (box.maxY - p.ay) / dy);
+    if (p.by < box.minY) t = std::min(t, (box.minY - p.ay) / dy);
+    p.bx = p.ax + t * dx;
+    p.by = p.ay + t * dy;
+    pieces->push_back(p);
+  }
 }
 
 using Point = bg::model::point<double, 2, bg::cs::cartesian>;
@@ -253,12 +291,14 @@ struct Direction {
 // Every stretch of `from` farther than the reach from all of `to`, with
 // consecutive stretches of one object (chords of one arc) merged.
 std::vector<Stretch> Uncovered(const Direction& d) {
+  // Each piece is boxed with its own slack and rounding margin: widening
+  // every query by the largest slack instead (one coarse chord of a huge arc)
+  // made each query return the whole drawing.
   std::vector<Entry> entries;
   entries.reserve(d.to->size());
-  double maxSlack = 0;
   for (size_t i = 0; i < d.to->size(); ++i) {
-    entries.emplace_back(BoxOf((*d.to)[i], 0.0), uint32_t(i));
-    maxSlack = std::max(maxSlack, (*d.to)[i].slack);
+    const Piece& t = (*d.to)[i];
+    entries.emplace_back(BoxOf(t, t.slack + kNumericRelative * Scale(t)), uint32_t(i));
   }
   const Tree tree(entries.begin(), entries.end());
 
@@ -270,7 +310,7 @@ std::vector<Stretch> Uncovered(const Direction& d) {
     const double margin = kNumericRelative * Scale(s);
     const double length = std::hypot(s.bx - s.ax, s.by - s.ay);
     near.clear();
-    tree.query(bgi::intersects(BoxOf(s, d.reach + s.slack + maxSlack + 2 * margin)), std::back_inserter(near));
+    tree.query(bgi::intersects(BoxOf(s, d.reach + s.slack + margin)), std::back_inserter(near));
     covered.clear();
     for (const Entry& e : near) {
       const Piece& t = (*d.to)[e.second];
@@ -323,8 +363,9 @@ Report CheckCoverage(const std::vector<hostapp::Object>& before, const std::vect
   Report report;
   const double tolerance = std::isfinite(rules.pointTolerance) ? std::fabs(rules.pointTolerance) : 0.0;
   std::vector<bool> beforeOk, afterOk;
-  const std::vector<Piece> was = Decompose(before, tolerance, &beforeOk);
-  const std::vector<Piece> now = Decompose(after, tolerance, &afterOk);
+  std::vector<Piece> wasOutgoing, nowOutgoing;
+  std::vector<Piece> was = Decompose(before, tolerance, &beforeOk, &wasOutgoing);
+  std::vector<Piece> now = Decompose(after, tolerance, &afterOk, &nowOutgoing);
 
   // Before: what draws something and no pass is meant to remove.
   std::vector<bool> checked(before.size(), false);
@@ -339,6 +380,17 @@ Report CheckCoverage(const std::vector<hostapp::Object>& before, const std::vect
   }
   const bool movesToLines = rules.passes[4] || rules.passes[5] || rules.passes[6] || rules.passes[8];
   const double reach = tolerance + (movesToLines ? kCollinearitySlack : 0.0);
+
+  Extent box;
+  for (const std::vector<Piece>* side : {&was, &now})
+    for (const Piece& p : *side) box.Add(p.ax, p.ay), box.Add(p.bx, p.by);
+  for (const std::vector<Piece>* side : {&wasOutgoing, &nowOutgoing})
+    for (const Piece& p : *side) box.Add(p.ax, p.ay);
+  const double grow = 2 * reach + kNumericRelative * std::max({1.0, std::fabs(box.minX), std::fabs(box.maxX),
+                                                                std::fabs(box.minY), std::fabs(box.maxY)});
+  box.minX -= grow, box.minY -= grow, box.maxX += grow, box.maxY += grow;
+  AddCut(wasOutgoing, box, &was);
+  AddCut(nowOutgoing, box, &now);
 
   report.missing = Uncovered(Direction{&was, &checked, &now, reach});
   report.added = Uncovered(Direction{&now, &afterOk, &was, reach});

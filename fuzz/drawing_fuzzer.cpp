@@ -1,15 +1,17 @@
 // Coverage-guided fuzzing of the whole command through the project's host:
 // the input bytes become a drawing, the options and the host's faults
 // (fuzz/drawing_input.h); the real libcleanup.so runs actions 1, 3 and 2 on
-// it, and the run is audited. The same input then runs through the plug-in
-// forced to its large-drawing ways and forced to its written ways: all three
-// must leave the same drawing.
+// it, and the run is audited. Where the host kept its contract, the coverage
+// check then asks that nothing drawn was lost or added. The same input runs
+// through the plug-in forced to its large-drawing ways and forced to its
+// written ways: all three must leave the same drawing.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "fuzz/coverage_oracle.h"
 #include "fuzz/drawing_input.h"
 #include "fuzz/run_audit.h"
 #include "hostapp/host.h"
@@ -40,7 +42,7 @@ void RunInput(const uint8_t* data, size_t size, const char* path, hostapp::Host&
 [[noreturn]] void Finding(const runaudit::RunFacts& facts, const std::vector<std::string>& problems) {
   std::fprintf(stderr, "run result %d, flags", facts.result);
   for (uint8_t f : facts.flags) std::fprintf(stderr, " %u", unsigned(f));
-  std::fprintf(stderr, "\n");
+  std::fprintf(stderr, ", tolerances %.17g and %.17g\n", facts.tolerance1, facts.tolerance2);
   for (const std::string& p : problems) std::fprintf(stderr, "  %s\n", p.c_str());
   std::abort();
 }
@@ -55,6 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   RunInput(data, size, CLEANUP_PLUGIN_PATH, host, false, before, facts);
   const std::vector<std::string> problems = runaudit::Audit(host, before, facts);
   if (!problems.empty()) Finding(facts, problems);
+  if (const auto rules = runaudit::CoverageRules(host, facts)) {
+    const std::vector<std::string> places = runaudit::CoverageProblems(before, host, *rules);
+    if (!places.empty()) Finding(facts, places);
+  }
 
   // The index of the large-drawing ways is only a filter, and the log is
   // instrumentation: neither may change what the run leaves.

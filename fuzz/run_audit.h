@@ -111,6 +111,8 @@ inline std::string EndStateDifference(const hostapp::Host& a, const hostapp::Hos
 struct RunFacts {
   int32_t result = 0;                 // action 3's answer
   uint8_t flags[kOptionFlags] = {};   // the options the run accepted
+  double tolerance1 = 0, tolerance2 = 0;  // its tolerances, before conversion to world units
+  int missingRoutines = 0;            // routines the host lacked
   std::set<ClassId> drawingClasses;   // classes the drawing had before the run
   bool deleteClassMissing = false;
   bool freeHandleMissing = false;

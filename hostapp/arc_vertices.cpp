@@ -18,6 +18,8 @@ HostWorldPt P(double x, double y) { return HostWorldPt{y, x}; }
 
 bool Near(double ax, double ay, double bx, double by) {
   double scale = std::max({1.0, std::fabs(ax), std::fabs(ay), std::fabs(bx), std::fabs(by)});
+  // Relative to an infinite coordinate every gap would be rounding.
+  if (std::isinf(scale)) return ax == bx && ay == by;
   return std::fabs(ax - bx) <= kSamePointRelative * scale &&
          std::fabs(ay - by) <= kSamePointRelative * scale;
 }
@@ -65,13 +67,21 @@ std::vector<Vertex> VerticesFromBulges(const std::vector<BulgeVertex>& in, bool 
 std::vector<BulgeVertex> BulgesFromVertices(const std::vector<Vertex>& in, bool closed) {
   std::vector<BulgeVertex> out;
   const size_t n = in.size();
+  // Whether out.back() is a vertex as given rather than a tangent point.
+  bool backExact = false;
   auto push = [&](double x, double y, double bulge, bool exact) {
-    if (!out.empty() && Near(out.back().x, out.back().y, x, y)) {
+    // Two vertices as given are one only when equal: their gap is no
+    // rounding, and merging by nearness would chain along a run of close ones.
+    const bool same = exact && backExact ? out.back().x == x && out.back().y == y
+                                         : !out.empty() && Near(out.back().x, out.back().y, x, y);
+    if (same) {
       if (exact) out.back().x = x, out.back().y = y;
       if (bulge != 0.0 || exact) out.back().bulge = bulge;
+      backExact = backExact || exact;
       return;
     }
     out.push_back(BulgeVertex{x, y, bulge});
+    backExact = exact;
   };
   for (size_t i = 0; i < n; ++i) {
     const Vertex& v = in[i];

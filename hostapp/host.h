@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "cleanup/host_abi.h"
-#include "hostapp/chunked_array.h"
 #include "hostapp/objects.h"
 
 namespace hostapp {
@@ -129,7 +128,8 @@ class Host {
   // Counting and hooks of one routine call; inline so the routines stay cheap.
   void Enter(int32_t selector) {
     ++callCount_;
-    if (hasHooks_) RunHook(selector);
+    // Tested here, so a call of a routine without a hook costs no call.
+    if (hasHooks_ && selector >= 0 && selector < kSelectorRange && hooks_[selector]) RunHook(selector);
   }
   bool Logging() const { return settings.logCalls || callStream_ != nullptr; }
   bool Missing(int32_t selector) const { return missing_[selector & (kSelectorRange - 1)] != 0; }
@@ -163,10 +163,30 @@ class Host {
   ObjectHandle Replace(ObjectHandle old);      // new handle in old's place
   ObjectHandle InsertNew(const Object& o);     // where settings.newObjects says
 
-  // index = handle; slot 0 unused. Grows without moving what it holds: a
-  // vector's doubling would briefly need the old and the new copy of the
-  // whole drawing (100,000 lines peaked near 70 MiB instead of ~40).
-  ChunkedArray<Slot> slots_;
+  // Slots in pages of kPageSlots, indexed by handle. Pages grow without
+  // moving what they hold: a vector's doubling would briefly need the old and
+  // the new copy of the whole drawing (100,000 lines peaked near 70 MiB
+  // instead of ~40). A deque would do the same, but it allocates a slot as
+  // large as ours on its own, with the allocator's header and a map entry.
+  class SlotStore {
+   public:
+    explicit SlotStore(size_t n) {
+      for (size_t i = 0; i < n; ++i) push_back(Slot());
+    }
+    size_t size() const { return size_; }
+    Slot& operator[](size_t i) { return pages_[i / kPageSlots][i % kPageSlots]; }
+    const Slot& operator[](size_t i) const { return pages_[i / kPageSlots][i % kPageSlots]; }
+    void push_back(Slot&& s) {
+      if (size_ % kPageSlots == 0) pages_.push_back(std::make_unique<Slot[]>(kPageSlots));
+      (*this)[size_++] = std::move(s);
+    }
+
+   private:
+    static constexpr size_t kPageSlots = 1024;
+    std::vector<std::unique_ptr<Slot[]>> pages_;
+    size_t size_ = 0;
+  };
+  SlotStore slots_;
   ObjectHandle head_ = 0, tail_ = 0;
   size_t liveCount_ = 0;
   uint64_t nextSerial_ = 1;

@@ -3,6 +3,7 @@
 // Each routine counts the call, runs its hook, logs its arguments (only when
 // logging is on), then checks the call against the contract: a violating call
 // is reported, answers 0 and changes nothing.
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <string>
@@ -443,7 +444,8 @@ struct Routines {
     HOST_BEGIN(kSelGetObjectPoints3D, "GetObjectPoints3D", , o);
     Object* obj = OfType(h, routine, o, 15);
     if (obj == nullptr || !NotNull(h, routine, outFour, "out points")) return;
-    std::memcpy(outFour, obj->points3d, sizeof obj->points3d);
+    const Object& face = *obj;
+    std::copy(face.points3d.begin(), face.points3d.end(), outFour);
   }
 
   // ---- vertex-list objects ----

@@ -24,9 +24,12 @@
 #include "cleanup/host_abi.h"
 #include "geometry/world_types.h"
 
-// An axis-aligned box; usable when finite with min <= max on both axes.
+// An axis-aligned box; usable when finite with min <= max on every axis.
+// The third axis is one a pass may key by besides place (the merge pass keys
+// a line's direction there); a pass that keys by place alone leaves it 0.
 struct IndexBox {
   double minX = 0, minY = 0, maxX = 0, maxY = 0;
+  double minZ = 0, maxZ = 0;
 };
 
 // Keys one object for the running pass. False: the object is never a
@@ -63,7 +66,7 @@ IndexBox BoxOf(const WorldPt* points, int count);
 IndexBox BoxOf(const WorldPt3D* points, int count);
 // A box around p, `margin` wide on every side.
 IndexBox BoxAround(const WorldPt& p, double margin);
-// Grows a box by `margin` on every side.
+// Grows a box by `margin` on every side in x and y; the third axis stays.
 IndexBox Grown(const IndexBox& box, double margin);
 // A margin that covers the rounding of coordinates as large as the box's.
 double RoundingMargin(const IndexBox& box);

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "attributes/attributes.h"
+#include "driver/run_globals.h"
 #include "geometry/coords.h"
 #include "geometry/object_types.h"
 #include "host/host_calls.h"
@@ -30,14 +31,115 @@ IndexBox NearBox(const WorldRect& r) {
   return Grown(b, RoundingMargin(b));
 }
 
-// Lines and arcs are keyed by their stretched bounds; nothing else merges.
+// A line is also keyed by its direction, so a search passes over the lines
+// that cross it. Two lines that pass the collinearity tests both ways round
+// and are BoundsNear differ in direction by at most spread(n) + spread(v),
+// spread = (7 tau + 5 eta) / length, where tau bounds the vertical deviation
+// the test lets through (the 1e-5 limit and its rounding at coordinates up
+// to kDirectionalCoordLimit) and eta = 1.01e-13 max(1, |coordinate|) the
+// distance within which an end counts as equal to another. That rests on
+// each bounds holding its line's ends within a width no longer than the
+// line, which a line that the host bounds otherwise does not get: it, like a
+// short line, one with huge or unusable coordinates, or one whose spread
+// passes kMaxSpread, takes every direction.
+constexpr double kCollinearSlack = 1.5e-5;
+constexpr double kDirectionalCoordLimit = 1e9;
+constexpr double kEqualEndsSlack = 1.01e-13;
+constexpr double kMaxSpread = 0.5;
+// Third-axis ranges: any direction of a line (every line search lies within
+// it), and arcs, keyed on their own stretch apart from every line.
+constexpr double kAnyDirectionMin = -4.0, kAnyDirectionMax = 8.0;
+constexpr double kArcAxis = 16.0;
+constexpr double kPi = 3.14159265358979323846;
+
+struct Direction {
+  bool known = false;
+  double angle = 0;   // [0, pi), a line and its reverse alike
+  double spread = 0;
+};
+
+Direction DirectionOf(const WorldPt& a, const WorldPt& b, const WorldRect& r) {
+  Direction d;
+  const double largest = std::fmax(std::fmax(std::fabs(a.x), std::fabs(a.y)), std::fmax(std::fabs(b.x), std::fabs(b.y)));
+  // NaN fails the comparison too.
+  if (!(largest <= kDirectionalCoordLimit)) return d;
+  const double low = std::fmin(a.x, b.x), high = std::fmax(a.x, b.x);
+  const double dx = b.x - a.x, dy = b.y - a.y;
+  const double length = std::hypot(dx, dy);
+  if (!(r.left <= low && high <= r.right && r.right - r.left <= length * (1 + 1e-12)) || !(length > 0)) return d;
+  const double eta = kEqualEndsSlack * std::fmax(1.0, largest);
+  d.spread = (7 * kCollinearSlack + 5 * eta) / length + 1e-12;
+  if (!(d.spread <= kMaxSpread)) return d;
+  double angle = std::atan2(dy, dx);
+  if (angle < 0) angle += kPi;
+  if (angle >= kPi) angle -= kPi;
+  d.angle = angle;
+  d.known = true;
+  return d;
+}
+
+// Where on the third axis a line lies, and where a line search looks: one
+// range, and the same shifted by a half turn, since a direction near 0 meets
+// one near pi.
+void KeyDirection(const Direction& d, IndexBox* box) {
+  box->minZ = d.known ? d.angle - d.spread : kAnyDirectionMin;
+  box->maxZ = d.known ? d.angle + d.spread : kAnyDirectionMax;
+}
+int LineSearchBoxes(const WorldRect& r, const Direction& d, IndexBox* boxes) {
+  boxes[0] = NearBox(r);
+  KeyDirection(d, &boxes[0]);
+  if (!d.known) return 1;
+  boxes[1] = boxes[0];
+  const double turn = d.angle < kPi / 2 ? kPi : -kPi;
+  boxes[1].minZ += turn;
+  boxes[1].maxZ += turn;
+  return 2;
+}
+
+// An arc is keyed by its centre, and on the third axis by its horizontal
+// radius (through atan, which keeps radii that CoordsEqual alike within
+// 1.1e-13 of each other, and every radius on a stretch of its own).
+constexpr double kRadiusSlack = 1e-12;
+
+IndexBox ArcKey(const WorldPt& center, double hRadius) {
+  const double z = kArcAxis + std::atan(hRadius);
+  return IndexBox{center.x, center.y, center.x, center.y, z, z};
+}
+
+// Every arc whose centre lies within the point tolerance's hundredth and
+// whose horizontal radius is CoordsEqual; a tolerance that is no usable
+// width searches everything, by walking.
+IndexBox ArcSearchBox(const WorldPt& center, double hRadius) {
+  const double limit = gPointTolerance / 100.0;
+  if (!(limit >= 0) || !std::isfinite(limit)) return IndexBox{kUnread, kUnread, kUnread, kUnread};
+  IndexBox b = ArcKey(center, hRadius);
+  b = Grown(b, limit * (1 + 1e-12));
+  b = Grown(b, RoundingMargin(b));
+  b.minZ -= kRadiusSlack;
+  b.maxZ += kRadiusSlack;
+  return b;
+}
+
+// Lines and arcs are keyed as above; nothing else merges.
 bool MergeKey(CallbackPtr cbp, ObjectHandle object, IndexBox* box) {
   const int16_t type = GetObjectType(cbp, object);
-  if (type != kLineType && type != kArcType) return false;
-  WorldRect r;
-  GetObjectBounds(cbp, object, &r);
-  *box = NearBox(r);
-  return true;
+  if (type == kLineType) {
+    WorldRect r;
+    GetObjectBounds(cbp, object, &r);
+    WorldPt p(kUnread, kUnread), q(kUnread, kUnread);
+    GetLineEnds(cbp, object, &p, &q);
+    *box = NearBox(r);
+    KeyDirection(DirectionOf(p, q, r), box);
+    return true;
+  }
+  if (type == kArcType) {
+    double s = kUnread, w = kUnread, rh = kUnread, rv = kUnread;
+    WorldPt c(kUnread, kUnread);
+    GetArcGeometry(cbp, object, &s, &w, &c, &rh, &rv);
+    *box = ArcKey(c, rh);
+    return true;
+  }
+  return false;
 }
 
 // The visited line has one end within n = (p, q) and `outer` as its other
@@ -74,8 +176,9 @@ void MergeLine(ObjectHandle object, CallbackPtr cbp) {
   GetObjectBounds(cbp, object, &r);
   RememberAttributes(cbp, object);
 
-  const IndexBox near = NearBox(r);
-  StartCandidateSearch(cbp, object, MergeKey, &near, 1);
+  IndexBox near[2];
+  const int boxes = LineSearchBoxes(r, DirectionOf(a, b, r), near);
+  StartCandidateSearch(cbp, object, MergeKey, near, boxes);
   for (ObjectHandle n = FirstCandidate(cbp, NextObject(cbp, object)); n != 0; n = NextCandidate(cbp, n)) {
     if (GetObjectType(cbp, n) != kLineType) continue;
     WorldPt p(kUnread, kUnread), q(kUnread, kUnread);
@@ -146,7 +249,7 @@ void MergeArc(ObjectHandle object, CallbackPtr cbp) {
   NormaliseAngles(s, w);
   const double e = s + w;
 
-  const IndexBox near = NearBox(r);
+  const IndexBox near = ArcSearchBox(c, rh);
   StartCandidateSearch(cbp, object, MergeKey, &near, 1);
   for (ObjectHandle n = FirstCandidate(cbp, NextObject(cbp, object)); n != 0; n = NextCandidate(cbp, n)) {
     if (GetObjectType(cbp, n) != kArcType) continue;

@@ -4,6 +4,7 @@
 // corners of the last window that passed are removed.
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "driver/run_globals.h"
 #include "geometry/cleanup_vertices.h"
@@ -110,18 +111,113 @@ void ReadVertices(CallbackPtr cbp, ObjectHandle object, int from, int to) {
   for (int m = from; m <= to; ++m) gVertices[m] = ReadVertex(cbp, object, m);
 }
 
+// A cone of directions from a window's anchor that certifies, without
+// measuring each inner corner again, that every inner corner passes
+// SquaredDistanceToLine against the line to a new end. Each inner corner p at
+// distance r > tolC from the anchor allows the directions within
+// asin(tolC / r) of its own (less a margin), so a line in all of them passes
+// within tolC of every such corner; a corner within tolC of the anchor passes
+// whatever the direction; and an end farther from the anchor than every inner
+// corner keeps each of them between the ends, where the distance is the one
+// to the line. tolC lies below the tolerance by more than the rounding of the
+// written arithmetic at the object's largest coordinate, so a certified
+// window passes the written test too. A window the cone cannot certify is
+// measured corner by corner as written; NaN, infinite or huge coordinates,
+// and a tolerance that is no positive finite width, are always measured.
+class Cone {
+ public:
+  // `largest`: the largest coordinate magnitude among the object's vertices.
+  Cone(WorldPt anchor, double tolSquared, double largest) : a_(anchor), largest_(largest) {
+    const double tol = std::sqrt(tolSquared);
+    const double rounding = 1e-14 * std::fmax(1.0, largest);
+    tolC_ = tol * (1 - 1e-6) - rounding;
+    valid_ = std::isfinite(tol) && tol > 0 && std::isfinite(largest) && tolC_ > 0.5 * tol &&
+             std::isfinite(anchor.x) && std::isfinite(anchor.y);
+  }
+
+  // The window grew: p is its newest inner corner.
+  void Add(WorldPt p) {
+    if (!valid_) return;
+    const double dx = p.x - a_.x, dy = p.y - a_.y;
+    const double r = std::hypot(dx, dy);
+    if (!std::isfinite(r)) {
+      valid_ = false;
+      return;
+    }
+    farthest_ = std::fmax(farthest_, r);
+    if (r <= tolC_) return;
+    const double spread = std::asin(std::fmin(kMaxSine, tolC_ / r)) - kAngleMargin;
+    const double direction = std::atan2(dy, dx);
+    if (!directed_) {
+      directed_ = true;
+      reference_ = direction;
+      low_ = -spread;
+      high_ = spread;
+      return;
+    }
+    const double c = Turned(direction - reference_);
+    // Only the unwrapped part of the interval is kept: a smaller cone.
+    low_ = std::fmax(low_, c - spread);
+    high_ = std::fmin(high_, c + spread);
+  }
+
+  bool Certifies(WorldPt b) const {
+    if (!valid_) return false;
+    const double dx = b.x - a_.x, dy = b.y - a_.y;
+    const double length = std::hypot(dx, dy);
+    if (!(length > farthest_ * (1 + 1e-12)) || !(length >= 1e-12 * std::fmax(1.0, largest_))) return false;
+    if (!directed_) return true;
+    const double at = Turned(std::atan2(dy, dx) - reference_);
+    return low_ <= at && at <= high_;
+  }
+
+ private:
+  static constexpr double kPi = 3.14159265358979323846;
+  // Corners just beyond tolC would allow nearly a half turn, where asin
+  // loses its precision: their share is capped.
+  static constexpr double kMaxSine = 0.99;
+  static constexpr double kAngleMargin = 1e-9;
+  static double Turned(double angle) {
+    if (angle > kPi) return angle - 2 * kPi;
+    if (angle <= -kPi) return angle + 2 * kPi;
+    return angle;
+  }
+
+  WorldPt a_;
+  double largest_;
+  double tolC_ = 0;
+  bool valid_ = false;
+  bool directed_ = false;  // some inner corner lies beyond tolC
+  double reference_ = 0, low_ = 0, high_ = 0;
+  double farthest_ = 0;
+};
+
+double LargestCoordinate(const VertexRead* v, int from, int to) {
+  double largest = 0;
+  for (int m = from; m <= to; ++m) largest = std::fmax(largest, std::fmax(std::fabs(v[m].p.x), std::fabs(v[m].p.y)));
+  // A NaN would vanish in fmax: it marks the whole object as one to measure.
+  for (int m = from; m <= to; ++m)
+    if (std::isnan(v[m].p.x) || std::isnan(v[m].p.y)) return std::numeric_limits<double>::infinity();
+  return largest;
+}
+
 // GrowWindow's result from vertices in memory (v[m] is vertex m). A window
 // [i, j] grows when all of i..j are plain corners and every inner one lies
-// within tolerance; the order of the tests cannot change that.
-int GrowWindowInMemory(const VertexRead* v, int i, int n, double tolSquared) {
+// within tolerance; the order of the tests cannot change that, and a window
+// the cone certifies needs none of them.
+int GrowWindowInMemory(const VertexRead* v, int i, int n, double tolSquared, double largest) {
   if (v[i].type != kPlainCorner || v[i + 1].type != kPlainCorner) return 0;
+  Cone cone(v[i].p, tolSquared, largest);
   int count = 0;
   for (int j = i + 2; j <= n; ++j) {
     // The inner corners were the ends of the smaller windows: only the end is new.
     if (v[j].type != kPlainCorner) return count;
-    const WindowLine line = LineThrough(v[i].p, v[j].p);
-    for (int k = i + 1; k < j; ++k)
-      if (SquaredDistanceToLine(v[k].p, line) > tolSquared) return count;
+    cone.Add(v[j - 1].p);
+    if (!cone.Certifies(v[j].p)) {
+      const WindowLine line = LineThrough(v[i].p, v[j].p);
+      for (int k = i + 1; k < j; ++k)
+        if (SquaredDistanceToLine(v[k].p, line) > tolSquared) return count;
+    }
     ++count;
   }
   return count;
@@ -131,11 +227,12 @@ int GrowWindowInMemory(const VertexRead* v, int i, int n, double tolSquared) {
 int ReduceInMemory(CallbackPtr cbp, ObjectHandle object, int n, double tolSquared) {
   if (n < 3) return n;
   ReadVertices(cbp, object, 1, n);
+  double largest = LargestCoordinate(gVertices, 1, n);
   // v runs ahead of gVertices by the vertices deleted so far, so v[m] is
   // vertex m from the anchor on; an anchor is not read again after its window.
   const VertexRead* v = gVertices;
   for (int i = 1; i <= n - 2; ++i) {
-    const int count = GrowWindowInMemory(v, i, n, tolSquared);
+    const int count = GrowWindowInMemory(v, i, n, tolSquared, largest);
     if (count == 0) continue;
     for (int k = i + count; k >= i + 1; --k) DeleteVertex(cbp, object, static_cast<int16_t>(k));
     const int expected = n - count;
@@ -147,6 +244,7 @@ int ReduceInMemory(CallbackPtr cbp, ObjectHandle object, int n, double tolSquare
       // at 32,767 over a longer list): what lies ahead is read again.
       v = gVertices;
       ReadVertices(cbp, object, i + 1, n);
+      largest = LargestCoordinate(gVertices, 1, n);
     }
   }
   return n;

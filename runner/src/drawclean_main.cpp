@@ -1,5 +1,6 @@
 // drawclean: cleans a drawing file (DXF or the native JSON form) with the
 // clean-up plug-in, driven through the project's own host.
+#include <malloc.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -306,7 +307,7 @@ struct Cleaning {
     if (const auto bad = DrawingText(drawing)) return *bad;
     ctx.writeSeconds = SecondsSince(writeStart);  // the drawing's text built
     const std::string texts[] = {
-        c.dryRun ? "" : drawing,
+        c.dryRun ? std::string() : std::move(drawing),  // moved: a large drawing is not held twice
         c.svgPath.empty() ? "" : BeforeAfterSvg(before, Snapshot(host, marker), input, inJson ? Backdrop{} : BackdropOf(dxf)),
         c.reportPath.empty() ? "" : ReportJson(run, ctx)};
     for (size_t i = 0; i < std::size(texts); ++i)
@@ -358,5 +359,10 @@ int Drawclean(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Blocks of a megabyte and more come straight from the system and go back
+  // when freed. By default the allocator raises that limit after each such
+  // free, so the indexes of the passes, made and freed one after the other,
+  // would leave their memory held in the heap through the rest of the run.
+  mallopt(M_MMAP_THRESHOLD, 1 << 20);
   return RunGuarded([&] { return Drawclean(argc, argv); }, gStage);
 }

@@ -64,7 +64,9 @@ bool ReadFile(const std::string& path, std::string& text, std::string* error) {
     if (error) *error = std::strerror(errno);
     return false;
   }
-  // A regular file is read in one piece into room made for all of it.
+  // A regular file is read in one piece into room made for all of it:
+  // grown by doubling, a large drawing would briefly need its old and new
+  // copy, and keep up to twice its size.
   text.clear();
   if (S_ISREG(st.st_mode) && st.st_size > 0) {
     text.resize(size_t(st.st_size));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -70,6 +72,35 @@ TEST(DxfTags, FormatDoubleKeepsFullPrecision) {
     std::string s = FormatDouble(v);
     EXPECT_EQ(std::stod(s), v) << s;
     EXPECT_NE(s.find_first_of(".e"), std::string::npos) << s;
+  }
+}
+
+// TagDouble reads plain decimals its own faster way: every value must be
+// strtod's, bit for bit, and what strtod alone reads must still be read.
+TEST(DxfTags, NumbersReadAsStrtodReadsThem) {
+  const char* const kValues[] = {
+      "0.0", "-0.0", "5", "5.", ".5", "-724.9812134527413", "3.1809677317781815", "0.1",
+      "9007199254740993", "2.2250738585072011e-308", "4.9406564584124654e-324", "1e-320",
+      "1.7976931348623157e308", "1e400", "-1e400", "1e-400", "+1.5", "0x1p3", "inf", "-inf", "nan",
+      "1.00000000000000011102230246251565404236316680908203125", "123456789012345678901234567890",
+      "  12.5", "12.5  ", "1e", "1.2.3", "--1", "0.000000000000000000000000000000000000001",
+  };
+  for (const char* v : kValues) {
+    const std::string text = std::string("  10\n") + v + "\n  0\nEOF\n";
+    const auto file = ParseDxf(text, nullptr);
+    ASSERT_TRUE(file.has_value()) << v;
+    const std::optional<double> got = TagDouble(file->tags[0]);
+    std::string trimmed(v);
+    trimmed.erase(0, trimmed.find_first_not_of(' '));
+    trimmed.erase(trimmed.find_last_not_of(' ') + 1);
+    char* end = nullptr;
+    const double want = std::strtod(trimmed.c_str(), &end);
+    if (end != trimmed.c_str() + trimmed.size()) {
+      EXPECT_FALSE(got.has_value()) << v;
+      continue;
+    }
+    ASSERT_TRUE(got.has_value()) << v;
+    EXPECT_EQ(std::memcmp(&*got, &want, sizeof want), 0) << v << ": " << *got << " against " << want;
   }
 }
 

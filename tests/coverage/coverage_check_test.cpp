@@ -42,6 +42,7 @@ struct Case {
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity();
 
 const Case kCases[] = {
     {"SameLine", {Line(0, 0, 10, 0)}, {Line(10, 0, 0, 0)}, WithPasses({}), 0, 0},
@@ -75,6 +76,18 @@ const Case kCases[] = {
      WithPasses({3}), 0.5, 0},
     {"PointsDrawNoStretch", {Point17(1, 1), Point9(2, 2, 2)}, {}, WithPasses({2}), 0, 0},
     {"NonFiniteExempt", {Line(kNaN, 0, 1, 1)}, {}, WithPasses({}), 0, 0},
+    // Joined to a piece that ends at NaN, a line is still drawn; what is
+    // drawn beside NaN is measured, never the NaN stretch itself.
+    {"JoinedToANaNEnd", {Line(0, 0, 10, 0), Line(10, 0, kNaN, 5)}, {Polyline({{0, 0}, {10, 0}, {kNaN, 5}})},
+     WithPasses({6}), 0, 0},
+    {"JoinedToAnInfiniteEnd", {Line(0, 0, 10, 0), Line(10, 0, -kInf, 5)}, {Polyline({{0, 0}, {10, 0}, {-kInf, 5}})},
+     WithPasses({6}), 0, 0},
+    {"MergedIntoALineRunningPastMeasuring", {Line(0, 0, -16, 0), Line(0, 0, 2.6e122, 0)},
+     {Line(2.6e122, 0, -16, 0)}, WithPasses({4}), 0, 0},
+    {"LostBesideALineRunningPastMeasuring", {Line(0, 0, -16, 0), Line(0, 0, 2.6e122, 0)},
+     {Line(2.6e122, 0, -8, 0)}, WithPasses({4}), 8, 0},
+    {"LostBesideANaNEnd", {Line(0, 0, 10, 0), Line(10, 0, kNaN, 5)}, {Polyline({{0, 0}, {kNaN, 5}})},
+     WithPasses({6, 8}), 10, 0},
     // Collinear corners dropped by vertex clean-up sit within the fixed limit.
     {"CollinearCornerDropped", {Polyline({{0, 0}, {5, 5e-6}, {10, 0}})}, {Line(0, 0, 10, 0)},
      coverage::Rules{1e-7, 1e-7, {false, false, false, false, false, true}}, 0, 0},

@@ -6,7 +6,9 @@
 // drawings under each option set that drives a comparing pass, with new
 // objects placed before, after or at the end, converted in place or not, and
 // on hosts without one of the routines that change the drawing. On drawings
-// past its threshold the shipped library must agree too.
+// past its threshold the shipped library must agree too. Where the host lacks
+// no routine and has no fault, the coverage check asks that nothing drawn was
+// lost or added.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,11 +19,13 @@
 #include <iterator>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "fuzz/coverage_oracle.h"
 #include "fuzz/drawing_input.h"
 #include "fuzz/run_audit.h"
 #include "hostapp/builders.h"
@@ -166,6 +170,102 @@ class RandomDrawing {
   std::vector<Object> circles_;
 };
 
+// Pieces of a few long supporting lines, where the overlap pass's direction
+// key and vertex reduction's cone must let through exactly what the written
+// tests pass: lines horizontal, vertical, a hair off vertical or horizontal,
+// steep and shallow; their pieces overlapping, touching, reversed, tiny or of
+// no length; each end off the line by noise around the 1e-5 collinearity
+// limit; the whole line moved out to huge coordinates (around the 1e9 where
+// the key stops narrowing, and past it); walls crossing them. Arcs share
+// centres and radii up to the tolerances of the tests. Polylines are long
+// nearly straight runs whose corners stray around the point tolerance (1 in
+// these cases), with now and then a corner that doubles back or a NaN.
+class NearCollinearDrawing {
+ public:
+  NearCollinearDrawing(uint32_t seed, int count) : rng_(seed) {
+    for (int i = 0; i < 4; ++i) lines_.push_back(NewSupport());
+    while (int(objects_.size()) < count) Next();
+  }
+  const std::vector<Object>& Objects() const { return objects_; }
+
+ private:
+  struct Support {
+    double x, y, dx, dy;  // a point and a unit direction
+  };
+  struct WorldOn {
+    double x, y;
+  };
+  int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
+  bool OneIn(int n) { return Pick(n) == 0; }
+  double Uniform(double a, double b) { return std::uniform_real_distribution<double>(a, b)(rng_); }
+
+  Support NewSupport() {
+    static const double kAngles[] = {0, 90, 90 + 1e-7, 90 - 1e-9, 1e-6, 180 - 1e-6, 45, 89.99, 0.01, 30};
+    static const double kOrigins[] = {0, 0, 0, 1e6, 1e8, 9.9e8, 1.5e9, 1e12, 1e15};
+    const double a = kAngles[Pick(10)] * 3.14159265358979323846 / 180;
+    const double o = kOrigins[Pick(9)];
+    return Support{o + Pick(20), o / 2 + Pick(20), std::cos(a), std::sin(a)};
+  }
+  // Off the line by noise near the collinearity limit, or not at all.
+  double Noise() {
+    static const double kNoise[] = {0, 0, 0, 2e-6, -4e-6, 9e-6, 1e-5, -1.1e-5, 3e-5, 1e-3};
+    return kNoise[Pick(10)];
+  }
+  WorldOn At(const Support& s, double t) {
+    const double n = Noise();
+    return WorldOn{s.x + s.dx * t - s.dy * n, s.y + s.dy * t + s.dx * n};
+  }
+
+  void Next() {
+    const int k = Pick(100);
+    if (k < 3) lines_[size_t(Pick(int(lines_.size())))] = NewSupport();
+    if (k < 55) {
+      const Support& s = lines_[size_t(Pick(int(lines_.size())))];
+      static const double kLengths[] = {1, 2, 5, 0.5, 1e-4, 1e-6, 0, 40};
+      const double t0 = Pick(30) + (OneIn(3) ? Uniform(0, 1) : 0);
+      const double t1 = t0 + kLengths[Pick(8)] * (OneIn(4) ? -1 : 1);
+      const WorldOn a = At(s, t0), b = At(s, t1);
+      objects_.push_back(hostapp::Line(a.x, a.y, b.x, b.y));
+    } else if (k < 65) {  // a wall across one of the lines
+      const Support& s = lines_[size_t(Pick(int(lines_.size())))];
+      const WorldOn m = At(s, Pick(30));
+      objects_.push_back(hostapp::Line(m.x - s.dy, m.y + s.dx, m.x + s.dy, m.y - s.dx));
+    } else if (k < 80) {
+      static const double kJitter[] = {0, 0, 0.01, -0.01, 0.0100001, 0.009999, 1e-9};
+      static const double kRadius[] = {1, 1, 1 + 1e-13, 1 + 1e-12, 2, 1e9};
+      const double cx = Pick(4) + kJitter[Pick(7)], cy = Pick(4) - kJitter[Pick(7)];
+      const double r = kRadius[Pick(6)];
+      objects_.push_back(hostapp::EllipticArc(cx, cy, r, OneIn(6) ? 2 * r : r, 45.0 * Pick(8), 30.0 * (1 + Pick(12))));
+    } else if (k < 88) {
+      objects_.push_back(Run());
+    } else {
+      objects_.push_back(objects_.empty() ? hostapp::Line(0, 0, 1, 0) : objects_[size_t(Pick(int(objects_.size())))]);
+    }
+    if (OneIn(12)) objects_.back().attr.wordA = 1;
+  }
+
+  // A long, nearly straight run along a line, for vertex reduction.
+  Object Run() {
+    static const double kStray[] = {0, 0.5, 0.99, 0.999999, 1.0, 1.000001, 1.01};
+    const Support& s = lines_[size_t(Pick(int(lines_.size())))];
+    const double stray = kStray[Pick(7)];
+    const double step = OneIn(3) ? 0.25 : 3.0;
+    std::vector<hostapp::V> corners;
+    for (int i = 0, n = 70 + Pick(400); i < n; ++i) {
+      double along = step * i, off = stray * (Pick(3) - 1.0);
+      if (OneIn(150)) along -= 5 * step;  // doubles back
+      hostapp::V v{s.x + s.dx * along - s.dy * off, s.y + s.dy * along + s.dx * off};
+      if (OneIn(400)) v.x = kNaN;
+      corners.push_back(v);
+    }
+    return hostapp::Polyline(corners, false, OneIn(2) ? 5 : 21);
+  }
+
+  std::mt19937 rng_;
+  std::vector<Support> lines_;
+  std::vector<Object> objects_;
+};
+
 // ---- cases ----
 
 struct OptionSet {
@@ -203,11 +303,13 @@ struct DiffCase {
   int objects = 0;
   int grid = 0;  // RandomDrawing's
   const OptionSet* options = nullptr;
+  bool nearCollinear = false;  // a NearCollinearDrawing instead
   std::vector<HostSetup> setups = EverySetup();  // one run of each way per setup
   int32_t missing = -1;                          // selector of a routine the host lacks
 
   std::string Name() const {
-    std::string n = corpusFile.empty() ? "random" + std::to_string(objects) + (grid > 0 ? "_dense" : "") + "_seed" +
+    std::string n = corpusFile.empty() ? std::string(nearCollinear ? "collinear" : "random") + std::to_string(objects) +
+                                             (grid > 0 ? "_dense" : "") + "_seed" +
                                              std::to_string(seed) + "_" + options->name
                                        : "corpus_" + corpusFile;
     if (setups.size() == 1) n += "_" + setups[0].Name();
@@ -243,6 +345,19 @@ std::vector<DiffCase> AllCases() {
     c.missing = selector;
     cases.push_back(c);
   }
+  // Pieces of long lines and long runs, for the merge and reduction keys.
+  for (uint32_t seed : {11u, 12u, 13u})
+    for (const OptionSet* o : {&kOptionSets[1], &kOptionSets[4], &kOptionSets[5]}) {
+      DiffCase c{"", seed, 600, 0, o};
+      c.nearCollinear = true;
+      cases.push_back(c);
+    }
+  for (const OptionSet* o : {&kOptionSets[1], &kOptionSets[4]}) {
+    DiffCase c{"", 14, 2500, 0, o};
+    c.nearCollinear = true;
+    c.setups = {{Place::kAfterVisited, true}};
+    cases.push_back(c);
+  }
   // Each option set once on a few thousand objects, setups taken in turn.
   const std::vector<HostSetup> setups = EverySetup();
   for (size_t i = 0; i < std::size(kOptionSets); ++i) {
@@ -255,24 +370,33 @@ std::vector<DiffCase> AllCases() {
 
 // ---- running one case on one library ----
 
-std::unique_ptr<Host> RunThrough(const char* library, const DiffCase& c, const HostSetup& setup) {
-  auto host = std::make_unique<Host>();
+// One run: the host as the run left it, the drawing before, what the run accepted.
+struct RunEnd {
+  std::unique_ptr<Host> host;
+  runaudit::Snapshot before;
+  runaudit::RunFacts facts;
+};
+
+RunEnd RunThrough(const char* library, const DiffCase& c, const HostSetup& setup) {
+  RunEnd run{std::make_unique<Host>(), {}, {}};
+  Host* host = run.host.get();
   host->settings.logCalls = false;
   std::string error;
   if (!host->LoadPlugin(library, &error)) {
     ADD_FAILURE() << error;
-    return host;
+    return run;
   }
   drawinginput::Options options{};
-  runaudit::RunFacts facts;
+  runaudit::RunFacts& facts = run.facts;
   if (!c.corpusFile.empty()) {
     std::ifstream in(std::string(CLEANUP_FUZZ_CORPUS_DIR) + "/" + c.corpusFile, std::ios::binary);
     const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     drawinginput::Decode(bytes.data(), bytes.size(), *host, options, facts);
   } else {
     host->ClassNamed("Layer 1");
-    const RandomDrawing drawing(c.seed, c.objects, c.grid);
-    for (const Object& o : drawing.Objects()) host->Add(o);
+    const std::vector<Object> objects = c.nearCollinear ? NearCollinearDrawing(c.seed, c.objects).Objects()
+                                                        : RandomDrawing(c.seed, c.objects, c.grid).Objects();
+    for (const Object& o : objects) host->Add(o);
     ::Options o;
     if (!c.options->flags.empty()) {
       std::fill(std::begin(o.flags), std::end(o.flags), 0);
@@ -286,8 +410,9 @@ std::unique_ptr<Host> RunThrough(const char* library, const DiffCase& c, const H
   if (c.missing >= 0) host->SetMissing(c.missing);
   host->settings.newObjects = setup.place;
   host->settings.convertInPlace = setup.convertInPlace;
+  run.before = runaudit::Take(*host);
   drawinginput::RunCommand(*host, options, facts);
-  return host;
+  return run;
 }
 
 class Differential : public ::testing::TestWithParam<DiffCase> {};
@@ -310,22 +435,37 @@ void ExpectSameEnd(const Host& a, const Host& b, const char* what) {
   if (!difference.empty()) ADD_FAILURE() << what << ": " << difference << FirstDifferences(a, b);
 }
 
+// On a host without faults nothing drawn is lost or added, with the flags and
+// tolerances the run accepted. Corpus inputs with faults, or with tolerances
+// that are no world lengths, are left out.
+void ExpectNothingLost(const RunEnd& run, const DiffCase& c) {
+  if (c.missing >= 0) return;
+  const std::optional<coverage::Rules> rules = runaudit::CoverageRules(*run.host, run.facts);
+  if (!rules) return;
+  std::string shown;
+  for (const std::string& place : runaudit::CoverageProblems(run.before, *run.host, *rules)) shown += "\n  " + place;
+  if (!shown.empty()) ADD_FAILURE() << "coverage check failed:" << shown;
+}
+
 TEST_P(Differential, LargeAndWrittenWaysLeaveTheSameDrawing) {
   const DiffCase& c = GetParam();
   for (const HostSetup& setup : c.setups) {
     SCOPED_TRACE(setup.Name());
-    const std::unique_ptr<Host> large = RunThrough(CLEANUP_LARGE_WAYS_PATH, c, setup);
-    const std::unique_ptr<Host> written = RunThrough(CLEANUP_WRITTEN_WAYS_PATH, c, setup);
-    ExpectSameEnd(*large, *written, "large ways against written ways");
+    const RunEnd large = RunThrough(CLEANUP_LARGE_WAYS_PATH, c, setup);
+    const RunEnd written = RunThrough(CLEANUP_WRITTEN_WAYS_PATH, c, setup);
+    ExpectSameEnd(*large.host, *written.host, "large ways against written ways");
+    // The other ways must end alike, so the written ways' end stands for all.
+    ExpectNothingLost(written, c);
     // Guards the wiring: on any drawing of two or more objects the index
     // makes calls of its own whenever a comparing pass runs.
     const auto comparing = [](int flag) { return flag == 3 || flag == 4 || flag == 6; };
     if (c.corpusFile.empty() && c.missing < 0 &&
         std::any_of(c.options->flags.begin(), c.options->flags.end(), comparing))
-      EXPECT_NE(large->CallCount(), written->CallCount()) << "the two libraries ran the same way";
+      EXPECT_NE(large.host->CallCount(), written.host->CallCount()) << "the two libraries ran the same way";
     // Past its threshold the shipped library changes ways in the middle of a pass.
     if (c.objects > 1000)
-      ExpectSameEnd(*RunThrough(CLEANUP_PLUGIN_PATH, c, setup), *written, "shipped library against written ways");
+      ExpectSameEnd(*RunThrough(CLEANUP_PLUGIN_PATH, c, setup).host, *written.host,
+                    "shipped library against written ways");
   }
 }
 

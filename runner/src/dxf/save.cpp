@@ -2,7 +2,8 @@
 // entity byte for byte when its object is as it was loaded, through its kind
 // when it changed or is new; everything else of the file untouched.
 #include <algorithm>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "dxf/entity_kind.h"
 #include "dxf/properties.h"
@@ -49,9 +50,11 @@ struct Saver {
 std::string SaveDxf(DxfDrawing& d, const hostapp::Host& host, const std::string& marker, DxfWriteStats* stats) {
   Saver s{EntityWriter{d, host, marker}, {}};
   d.handles.moved = d.handles.refused = false;  // what this writing does
-  std::unordered_map<ObjectHandle, size_t> byHandle;
+  // Sorted pairs, not a hash map: a million entities would cost 40 bytes each in nodes.
+  std::vector<std::pair<ObjectHandle, size_t>> byHandle;
   for (size_t k = 0; k < d.records.size(); ++k)
-    if (d.records[k].handle != 0) byHandle[d.records[k].handle] = k;
+    if (d.records[k].handle != 0) byHandle.emplace_back(d.records[k].handle, k);
+  std::sort(byHandle.begin(), byHandle.end());
 
   std::string body;
   std::vector<bool> emitted(d.records.size(), false);
@@ -73,8 +76,8 @@ std::string SaveDxf(DxfDrawing& d, const hostapp::Host& host, const std::string&
       differs = true;
       continue;
     }
-    auto it = byHandle.find(h);
-    if (it == byHandle.end()) {
+    const auto it = std::lower_bound(byHandle.begin(), byHandle.end(), std::make_pair(h, size_t{0}));
+    if (it == byHandle.end() || it->first != h) {
       const std::string text = s.Fresh(o, KindFor(o, nullptr, d.version), nullptr);
       if (!text.empty()) ++s.st.created;
       body += text;

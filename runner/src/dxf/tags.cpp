@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -120,16 +121,29 @@ std::optional<DxfFile> ParseDxf(std::shared_ptr<const void> owner, std::string_v
 std::optional<double> TagDouble(const DxfTag& tag) {
   const std::string_view s = Trimmed(tag.value);
   if (s.empty()) return std::nullopt;
-  double v = 0;
+  // A number read whole and finite is the value strtod gives too (both round
+  // correctly), at a fraction of the cost; anything else (a sign '+',
+  // hexadecimal, infinities and NaNs, a value out of range) is left to
+  // strtod, which has the last word on what is a number.
+  double quick = 0;
   const char* end = s.data() + s.size();
-  auto [p, ec] = fast_float::from_chars(s.data(), end, v);
-  if (ec == std::errc() && p == end) return v;
-  // What the fast reader leaves (a leading '+', hexadecimal, out of range)
-  // goes to the C library, which has the last word on what is a number.
-  const std::string z(s);
+  const auto [at, ec] = fast_float::from_chars(s.data(), end, quick);
+  if (ec == std::errc() && at == end && std::isfinite(quick)) return quick;
+  // strtod wants the text to end after the number: a copy, on the stack
+  // when it is as short as numbers are.
+  char buf[64];
+  std::string longText;
+  const char* z = buf;
+  if (s.size() < sizeof buf) {
+    std::memcpy(buf, s.data(), s.size());
+    buf[s.size()] = '\0';
+  } else {
+    longText.assign(s);
+    z = longText.c_str();
+  }
   char* stop = nullptr;
-  v = std::strtod(z.c_str(), &stop);
-  if (stop != z.c_str() + z.size()) return std::nullopt;
+  const double v = std::strtod(z, &stop);
+  if (stop != z + s.size()) return std::nullopt;
   return v;
 }
 
