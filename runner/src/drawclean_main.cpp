@@ -176,6 +176,7 @@ std::optional<int> PrepareOutputs(const CommandLine& c, Output (&outputs)[3]) {
 
 // One drawing's way through the program, step by step.
 struct Cleaning {
+  Cleaning(const CommandLine& commandLine, const std::string& path) : c(commandLine), input(path) {}
   const CommandLine& c;
   const std::string& input;
   hostapp::Host host;
@@ -349,7 +350,7 @@ int Drawclean(int argc, char** argv) {
                       {"--report", c.reportPath, !c.reportPath.empty(), {}}};
   if (const auto bad = PrepareOutputs(c, outputs)) return *bad;
 
-  Cleaning cleaning{c, input};
+  Cleaning cleaning(c, input);
   if (const auto bad = cleaning.Read()) return *bad;
   if (const auto failed = cleaning.Clean()) return *failed;
   if (const auto lost = cleaning.Verify()) return *lost;

@@ -37,8 +37,7 @@ std::string WriteDxf(const DxfFile& file, std::vector<DxfSplice> splices) {
                    [](const DxfSplice& a, const DxfSplice& b) { return a.first < b.first; });
   std::string out;
   out.reserve(file.source.size() + 1024);
-  const size_t headEnd = file.tags.empty() ? file.tailBegin : file.Begin(0);
-  out.append(file.source.substr(0, headEnd));
+  out.append(file.source.substr(0, file.tags.empty() ? file.tailBegin : file.headEnd));
   size_t at = 0;
   for (const DxfSplice& s : splices) {
     if (s.first < at) continue;  // overlapping splice: the earlier one wins

@@ -78,6 +78,7 @@ std::optional<DxfFile> ParseDxf(std::shared_ptr<const void> owner, std::string_v
   if (std::memchr(text.data(), '\0', text.size())) return fail("not a text file (contains NUL bytes)");
 
   size_t pos = text.substr(0, 3) == kUtf8Bom ? 3 : 0;
+  file.headEnd = pos;
   if (text.find_first_not_of(" \t\r\n", pos) == std::string_view::npos) return fail("empty file");
   // Two lines a tag: room for all of them at once.
   file.tags.reserve(size_t(std::count(text.begin(), text.end(), '\n')) / 2 + 1);
@@ -87,7 +88,6 @@ std::optional<DxfFile> ParseDxf(std::shared_ptr<const void> owner, std::string_v
   size_t padded = 0, plain = 0;  // code lines with and without leading blanks
   bool sawEof = false;
   while (pos < text.size()) {
-    const size_t begin = pos;
     std::string_view codeLine, valueLine;
     if (!NextLine(text, pos, codeLine)) break;
     ++lineNo;
@@ -100,11 +100,9 @@ std::optional<DxfFile> ParseDxf(std::shared_ptr<const void> owner, std::string_v
       return fail("line " + std::to_string(lineNo) + ": file ends after group code " +
                   std::to_string(tag.code) + " (truncated?)");
     ++lineNo;
-    const size_t lead = size_t(valueLine.data() - text.data()) - begin;
-    if (lead > UINT32_MAX)
-      return fail("line " + std::to_string(lineNo - 1) + ": group code line of " + std::to_string(lead) + " bytes");
+    if (valueLine.size() > UINT32_MAX)
+      return fail("line " + std::to_string(lineNo) + ": a value of " + std::to_string(valueLine.size()) + " bytes");
     tag.value = valueLine;
-    tag.lead = uint32_t(lead);
     (codeLine.front() == ' ' ? padded : plain) += 1;
     file.tags.push_back(tag);
     if (tag.code == 0 && Trimmed(tag.value) == "EOF") {
