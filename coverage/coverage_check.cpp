@@ -68,8 +68,8 @@ class Pieces {
     const double start = startDeg * kDegToRad;
     const double radius = std::max(std::fabs(rh), std::fabs(rv));
     const double wanted = std::max(tolerance_ * kChordShareOfTolerance, radius * kNumericRelative);
-    int n = 1;
-    if (radius > 0 && wanted < radius) {
+    int n = 1;  // a NaN sweep gives NaN chords, which go unmeasured
+    if (radius > 0 && wanted < radius && std::isfinite(sweep)) {
       const double step = 2.0 * std::acos(1.0 - wanted / radius);
       n = int(std::clamp(std::ceil(std::fabs(sweep) / step), 1.0, double(kMaxChordsPerArc)));
     }

@@ -76,6 +76,7 @@ const Case kCases[] = {
      WithPasses({3}), 0.5, 0},
     {"PointsDrawNoStretch", {Point17(1, 1), Point9(2, 2, 2)}, {}, WithPasses({2}), 0, 0},
     {"NonFiniteExempt", {Line(kNaN, 0, 1, 1)}, {}, WithPasses({}), 0, 0},
+    {"NaNSweepExempt", {EllipticArc(0, 0, 0, 6, 0, kNaN)}, {}, WithPasses({}), 0, 0},
     // Joined to a piece that ends at NaN, a line is still drawn; what is
     // drawn beside NaN is measured, never the NaN stretch itself.
     {"JoinedToANaNEnd", {Line(0, 0, 10, 0), Line(10, 0, kNaN, 5)}, {Polyline({{0, 0}, {10, 0}, {kNaN, 5}})},
