@@ -78,7 +78,7 @@ class Host {
     // drawing makes millions of calls: front ends leave this off and, when
     // asked, stream the log to a file instead (StreamCallsTo).
     bool logCalls = true;
-    int16_t newPolylineType = 5;  // type code of CreatePolyline's objects
+    int16_t newPolylineType = kVertexListType;  // type code of CreatePolyline's objects
     NewObjectPlace newObjects = NewObjectPlace::kBeforeVisited;
   } settings;
   void SetMissing(int32_t selector, bool missing = true);

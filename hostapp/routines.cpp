@@ -67,7 +67,7 @@ bool TextOk(const char* text) {
 // A text for the log that is safe to print even when unterminated.
 const char* LogText(const char* text) { return TextOk(text) ? text : "(bad text)"; }
 
-bool IsVertexList(int16_t t) { return t == 5 || t == 21; }
+bool IsVertexList(int16_t t) { return t == kVertexListType || t == kCurvedVertexListType; }
 
 }  // namespace
 
@@ -99,7 +99,7 @@ struct Routines {
   }
   static Object* VertexObject(Host* h, const char* routine, ObjectHandle o, bool allow3d) {
     Object* obj = Live(h, routine, o);
-    if (obj != nullptr && !IsVertexList(obj->type) && !(allow3d && obj->type == 25)) {
+    if (obj != nullptr && !IsVertexList(obj->type) && !(allow3d && obj->type == kVertexList3DType)) {
       Violation(h, routine, "object " + std::to_string(o) + " has type " + std::to_string(obj->type));
       return nullptr;
     }
@@ -114,7 +114,7 @@ struct Routines {
     return TextOk(text);
   }
   static size_t VertexCount(const Object& o) {
-    return o.type == 25 ? o.vertices3d.size() : o.vertices.size();
+    return o.type == kVertexList3DType ? o.vertices3d.size() : o.vertices.size();
   }
   static bool Index(Host* h, const char* routine, const Object& o, int16_t index) {
     const size_t n = VertexCount(o);
@@ -382,14 +382,14 @@ struct Routines {
       return 0;
     if (h->settings.createLineFails) return 0;
     Object o;
-    o.type = 2;
+    o.type = kLineType;
     o.first = *first;
     o.second = *second;
     return h->InsertNew(o);
   }
   static void GetLineEnds(ObjectHandle o, HostWorldPt* first, HostWorldPt* second) {
     HOST_BEGIN(kSelGetLineEnds, "GetLineEnds", , o);
-    Object* obj = OfType(h, routine, o, 2);
+    Object* obj = OfType(h, routine, o, kLineType);
     if (obj == nullptr || !NotNull(h, routine, first, "first point") ||
         !NotNull(h, routine, second, "second point"))
       return;
@@ -398,7 +398,7 @@ struct Routines {
   }
   static void SetLineEnds(ObjectHandle o, const HostWorldPt* first, const HostWorldPt* second) {
     HOST_BEGIN(kSelSetLineEnds, "SetLineEnds", , o, first, second);
-    Object* obj = OfType(h, routine, o, 2);
+    Object* obj = OfType(h, routine, o, kLineType);
     if (obj == nullptr || !NotNull(h, routine, first, "first point") ||
         !NotNull(h, routine, second, "second point"))
       return;
@@ -408,7 +408,7 @@ struct Routines {
   static void GetArcGeometry(ObjectHandle o, double* startDeg, double* sweepDeg, HostWorldPt* center,
                              double* hRadius, double* vRadius) {
     HOST_BEGIN(kSelGetArcGeometry, "GetArcGeometry", , o);
-    Object* obj = OfType(h, routine, o, 6);
+    Object* obj = OfType(h, routine, o, kArcType);
     if (obj == nullptr || !NotNull(h, routine, startDeg, "start") ||
         !NotNull(h, routine, sweepDeg, "sweep") || !NotNull(h, routine, center, "centre") ||
         !NotNull(h, routine, hRadius, "horizontal radius") ||
@@ -422,26 +422,26 @@ struct Routines {
   }
   static void SetArcAngles(ObjectHandle o, double startDeg, double sweepDeg) {
     HOST_BEGIN(kSelSetArcAngles, "SetArcAngles", , o, startDeg, sweepDeg);
-    Object* obj = OfType(h, routine, o, 6);
+    Object* obj = OfType(h, routine, o, kArcType);
     if (obj == nullptr) return;
     obj->startDeg = startDeg;
     obj->sweepDeg = sweepDeg;
   }
   static void GetObjectPoint(ObjectHandle o, HostWorldPt* out) {
     HOST_BEGIN(kSelGetObjectPoint, "GetObjectPoint", , o);
-    Object* obj = OfType(h, routine, o, 17);
+    Object* obj = OfType(h, routine, o, kPointType);
     if (obj == nullptr || !NotNull(h, routine, out, "out point")) return;
     *out = obj->point;
   }
   static void GetObjectPoint3D(ObjectHandle o, HostWorldPt3D* out) {
     HOST_BEGIN(kSelGetObjectPoint3D, "GetObjectPoint3D", , o);
-    Object* obj = OfType(h, routine, o, 9);
+    Object* obj = OfType(h, routine, o, kPoint3DType);
     if (obj == nullptr || !NotNull(h, routine, out, "out point")) return;
     *out = obj->point3d;
   }
   static void GetObjectPoints3D(ObjectHandle o, HostWorldPt3D* outFour) {
     HOST_BEGIN(kSelGetObjectPoints3D, "GetObjectPoints3D", , o);
-    Object* obj = OfType(h, routine, o, 15);
+    Object* obj = OfType(h, routine, o, kFourPoints3DType);
     if (obj == nullptr || !NotNull(h, routine, outFour, "out points")) return;
     std::memcpy(outFour, obj->points3d, sizeof obj->points3d);
   }
@@ -482,7 +482,7 @@ struct Routines {
     HOST_BEGIN(kSelDeleteVertex, "DeleteVertex", , o, index);
     Object* obj = VertexObject(h, routine, o, true);
     if (obj == nullptr || !Index(h, routine, *obj, index)) return;
-    if (obj->type == 25)
+    if (obj->type == kVertexList3DType)
       obj->vertices3d.erase(obj->vertices3d.begin() + (index - 1));
     else
       obj->vertices.erase(obj->vertices.begin() + (index - 1));
@@ -510,7 +510,7 @@ struct Routines {
     Object* obj = VertexObject(h, routine, o, true);
     if (obj == nullptr || !Index(h, routine, *obj, index) || !NotNull(h, routine, p, "out point"))
       return;
-    if (obj->type == 25) {
+    if (obj->type == kVertexList3DType) {
       *p = obj->vertices3d[index - 1];
     } else {
       const Vertex& v = obj->vertices[index - 1];
@@ -536,22 +536,22 @@ struct Routines {
   }
   static ObjectHandle ConvertToPolyline(ObjectHandle o, HostBool flag) {
     HOST_BEGIN(kSelConvertToPolyline, "ConvertToPolyline", 0, o, flag);
-    Object* obj = OfType(h, routine, o, 6);
+    Object* obj = OfType(h, routine, o, kArcType);
     if (obj == nullptr || h->settings.convertToPolylineFails) return 0;
     std::vector<Vertex> vertices = ArcToVertices(*obj);
     ObjectHandle target = h->settings.convertInPlace ? o : h->Replace(o);
     Object& t = h->slots_[target].obj;
-    t.type = 21;
+    t.type = kCurvedVertexListType;
     t.vertices = std::move(vertices);
     t.closed = false;
     return target;
   }
   static ObjectHandle ConvertToType5Object(ObjectHandle o, HostBool flag) {
     HOST_BEGIN(kSelConvertToType5Object, "ConvertToType5Object", 0, o, flag);
-    Object* obj = OfType(h, routine, o, 21);
+    Object* obj = OfType(h, routine, o, kCurvedVertexListType);
     if (obj == nullptr || h->settings.convertToType5Fails) return 0;
     ObjectHandle target = h->settings.convertInPlace ? o : h->Replace(o);
-    h->slots_[target].obj.type = 5;
+    h->slots_[target].obj.type = kVertexListType;
     return target;
   }
 

@@ -21,8 +21,8 @@
 
 #include <cstdint>
 
+#include "base/world_types.h"
 #include "cleanup/host_abi.h"
-#include "geometry/world_types.h"
 
 // An axis-aligned box; usable when finite with min <= max on both axes.
 struct IndexBox {

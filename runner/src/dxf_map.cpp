@@ -229,14 +229,14 @@ struct Loader {
   bool Map(DxfEntityRecord& rec, Reader& r, Object& o) {
     const std::string& k = rec.kind;
     if (k == "LINE") {
-      o.type = 2;
+      o.type = kLineType;
       o.first = P(r.Num(10), r.Num(20));
       o.second = P(r.Num(11), r.Num(21));
       return true;
     }
     if (k == "CIRCLE" || k == "ARC") {
       if (!r.FlatExtrusion()) return Refuse(rec, PassReason::kOffPlane);
-      o.type = 6;
+      o.type = kArcType;
       o.center = P(r.Num(10), r.Num(20));
       o.hRadius = o.vRadius = r.Num(40);
       if (k == "CIRCLE") {
@@ -260,7 +260,7 @@ struct Loader {
       else if (std::fabs(mx) <= kAxisAlignedRelative * major) q = my > 0 ? 1 : 3;
       else return Refuse(rec, PassReason::kRotatedEllipse);
       rec.ellipseQuarter = q;
-      o.type = 6;
+      o.type = kArcType;
       o.center = P(r.Num(10), r.Num(20));
       o.hRadius = q % 2 == 0 ? major : major * ratio;
       o.vRadius = q % 2 == 0 ? major * ratio : major;
@@ -274,16 +274,16 @@ struct Loader {
     if (k == "POINT") {
       const double x = r.Num(10), y = r.Num(20), z = r.Num(30);
       if (z != 0.0) {
-        o.type = 9;
+        o.type = kPoint3DType;
         o.point3d = HostWorldPt3D{x, y, z};
       } else {
-        o.type = 17;
+        o.type = kPointType;
         o.point = P(x, y);
       }
       return true;
     }
     if (k == "3DFACE") {
-      o.type = 15;
+      o.type = kFourPoints3DType;
       for (int i = 0; i < 4; ++i)
         o.points3d[i] = HostWorldPt3D{r.Num(10 + i), r.Num(20 + i), r.Num(30 + i)};
       o.attr.longC = int32_t(r.Int(70));
@@ -334,7 +334,7 @@ struct Loader {
       if (!is3d) return MapFlat(rec, vs, closed, o);
       if (v3.empty()) return Refuse(rec, PassReason::kMalformed);
       if (v3.size() > size_t(kMaxVertices)) return Refuse(rec, PassReason::kTooManyVertices);
-      o.type = 25;
+      o.type = kVertexList3DType;
       o.closed = closed;
       o.vertices3d = std::move(v3);
       return true;
@@ -352,7 +352,7 @@ struct Loader {
     bool arcs = false;
     for (size_t i = 0; i < vs.size(); ++i)
       if (vs[i].bulge != 0 && (closed || i + 1 < vs.size())) arcs = true;
-    o.type = arcs ? 21 : 5;
+    o.type = arcs ? kCurvedVertexListType : kVertexListType;
     o.closed = closed;
     o.vertices = VerticesFromBulges(vs, closed);
     if (o.vertices.size() > size_t(kMaxVertices)) return Refuse(rec, PassReason::kTooManyVertices);
@@ -481,18 +481,18 @@ struct Saver {
 
   static std::string KindFor(const Object& o, const DxfEntityRecord* origin, bool r12) {
     switch (o.type) {
-      case 2: return "LINE";
-      case 6:
+      case kLineType: return "LINE";
+      case kArcType:
         if (origin && origin->kind == "ELLIPSE") return "ELLIPSE";
         if (o.hRadius != o.vRadius) return "ELLIPSE";
         return o.sweepDeg >= 360 ? "CIRCLE" : "ARC";
-      case 5: case 21:
+      case kVertexListType: case kCurvedVertexListType:
         if (origin && (origin->kind == "LWPOLYLINE" || origin->kind == "POLYLINE"))
           return origin->kind;
         return r12 ? "POLYLINE" : "LWPOLYLINE";
-      case 25: return "POLYLINE";
-      case 9: case 17: return "POINT";
-      case 15: return "3DFACE";
+      case kVertexList3DType: return "POLYLINE";
+      case kPoint3DType: case kPointType: return "POINT";
+      case kFourPoints3DType: return "3DFACE";
       default: return "";
     }
   }
@@ -578,7 +578,7 @@ struct Saver {
       num(40, major > 0 ? minor / major : 1.0);
       num(41, t0), num(42, t0 + o.sweepDeg * std::numbers::pi / 180);
     } else if (kind == "POINT") {
-      if (o.type == 9) num(10, o.point3d.x), num(20, o.point3d.y), num(30, o.point3d.z);
+      if (o.type == kPoint3DType) num(10, o.point3d.x), num(20, o.point3d.y), num(30, o.point3d.z);
       else num(10, o.point.x), num(20, o.point.y);
     } else if (kind == "3DFACE") {
       for (int i = 0; i < 4; ++i)
@@ -593,7 +593,7 @@ struct Saver {
   };
   static std::vector<OutVertex> VerticesOf(const Object& o) {
     std::vector<OutVertex> vs;
-    if (o.type == 25) {
+    if (o.type == kVertexList3DType) {
       for (const auto& p : o.vertices3d) vs.push_back({p.x, p.y, p.z, 0});
     } else {
       for (const auto& b : BulgesFromVertices(o.vertices, o.closed)) vs.push_back({b.x, b.y, 0, b.bulge});
@@ -646,7 +646,7 @@ struct Saver {
       i = j;
     }
     const auto vs = VerticesOf(o);
-    const bool is3d = o.type == 25;
+    const bool is3d = o.type == kVertexList3DType;
     for (size_t k = 0; k < vs.size(); ++k) {
       std::vector<std::pair<int, std::string>> vset = {{10, FormatDouble(vs[k].x)},
                                                        {20, FormatDouble(vs[k].y)}};
@@ -672,7 +672,7 @@ struct Saver {
     const bool samePolylineKind =
         rec.kind != "POLYLINE" ||
         ((Reader{d.file, rec.span.first, SubRecordStart(d.file, rec.span), nullptr}.Int(70) & 8) != 0) ==
-            (o.type == 25);
+            (o.type == kVertexList3DType);
     if (kind != rec.kind || !samePolylineKind) return Fresh(o, kind, &rec);
     std::vector<std::pair<int, std::string>> set;
     std::vector<int> drop;
@@ -723,7 +723,7 @@ struct Saver {
       return out;
     }
     if (kind == "POLYLINE") {
-      const bool is3d = o.type == 25;
+      const bool is3d = o.type == kVertexList3DType;
       const auto vs = VerticesOf(o);
       if (markers) out += Tag(100, is3d ? "AcDb3dPolyline" : "AcDb2dPolyline");
       out += TagI(66, 1) + Tag(10, 0.0) + Tag(20, 0.0) + Tag(30, 0.0) +
@@ -759,7 +759,7 @@ struct Saver {
       if (kind == "LINE" && set[k].first == 20) out += Tag(30, 0.0);
       if (kind == "LINE" && set[k].first == 21) out += Tag(31, 0.0);
       if (kind != "LINE" && kind != "POINT" && kind != "3DFACE" && set[k].first == 20) out += Tag(30, 0.0);
-      if (kind == "POINT" && o.type == 17 && set[k].first == 20) out += Tag(30, 0.0);
+      if (kind == "POINT" && o.type == kPointType && set[k].first == 20) out += Tag(30, 0.0);
     }
     return out;
   }
