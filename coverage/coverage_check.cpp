@@ -12,7 +12,7 @@
 #include <boost/geometry/index/rtree.hpp>
 
 #include "hostapp/arc_vertices.h"
-#include "hostapp/routines.h"
+#include "hostapp/geometry.h"
 
 namespace coverage {
 namespace {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "hostapp/routines.h"
+#include "hostapp/geometry.h"
 
 namespace hostapp {
 namespace {

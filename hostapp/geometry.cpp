@@ -1,8 +1,8 @@
+#include "hostapp/geometry.h"
+
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
-
-#include "hostapp/routines.h"
 
 namespace hostapp {
 

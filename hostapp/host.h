@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "cleanup/host_abi.h"
+#include "hostapp/dialog_records.h"
 #include "hostapp/objects.h"
 
 namespace hostapp {
@@ -124,6 +125,8 @@ class Host {
   void LogCall(int32_t selector, const char* routine, std::string args);
   void ReportViolation(std::string what);
   uint8_t True() const { return settings.trueValue; }
+  DialogEngineState& DialogState() { return dialogState_; }
+  const DialogEngineState& DialogState() const { return dialogState_; }
 
   // Counting and hooks of one routine call; inline so the routines stay cheap.
   void Enter(int32_t selector) {
@@ -189,6 +192,8 @@ class Host {
   std::vector<std::string> violations_;
   bool updatesOn_ = true;
   int16_t commandMode_ = -1;
+
+  DialogEngineState dialogState_;
 
   void* library_ = nullptr;
   PluginMainFn main_ = nullptr;

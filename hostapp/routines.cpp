@@ -3,13 +3,13 @@
 // Each routine counts the call, runs its hook, logs its arguments (only when
 // logging is on), then checks the call against the contract: a violating call
 // is reported, answers 0 and changes nothing.
-#include <charconv>
 #include <cstring>
 #include <string>
 
 #include "hostapp/dialog_engine.h"
+#include "hostapp/geometry.h"
 #include "hostapp/host.h"
-#include "hostapp/routines.h"
+#include "hostapp/routine_checks.h"
 
 namespace hostapp {
 
@@ -21,11 +21,7 @@ void Put(std::string& s, int32_t v) { s += std::to_string(v); }
 void Put(std::string& s, int16_t v) { s += std::to_string(v); }
 void Put(std::string& s, uint32_t v) { s += std::to_string(v); }
 void Put(std::string& s, uint8_t v) { s += std::to_string(unsigned(v)); }
-void Put(std::string& s, double v) {
-  char buf[32];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  s.append(buf, r.ptr);
-}
+void Put(std::string& s, double v) { s += NumberText(v); }
 void Put(std::string& s, const char* text) {
   s += '"';
   s += text != nullptr ? text : "(null)";
@@ -55,14 +51,7 @@ std::string Fmt(T first, Rest... rest) {
 
 constexpr size_t kTextLimit = kHostTextBufferSize;
 
-// True when text is NUL-terminated within the 256-byte buffer; reads byte by
-// byte so a short text is never read past its end.
-bool TextOk(const char* text) {
-  if (text == nullptr) return false;
-  for (size_t i = 0; i < kTextLimit; ++i)
-    if (text[i] == '\0') return true;
-  return false;
-}
+bool TextOk(const char* text) { return TextEnd(text) != nullptr; }
 
 // A text for the log that is safe to print even when unterminated.
 const char* LogText(const char* text) { return TextOk(text) ? text : "(bad text)"; }
@@ -73,14 +62,6 @@ bool IsVertexList(int16_t t) { return t == kVertexListType || t == kCurvedVertex
 
 // Every routine of the interface; a friend of Host so it can reach the drawing.
 struct Routines {
-  static Host* Begin(int32_t sel) {
-    Host* h = CurrentHost();
-    if (h != nullptr) h->Enter(sel);
-    return h;
-  }
-  static void Violation(Host* h, const char* routine, const std::string& what) {
-    h->ReportViolation(std::string(routine) + ": " + what);
-  }
   // The live object behind o, or nullptr (reported).
   static Object* Live(Host* h, const char* routine, ObjectHandle o) {
     if (!h->Alive(o)) {
@@ -105,10 +86,6 @@ struct Routines {
     }
     return obj;
   }
-  static bool NotNull(Host* h, const char* routine, const void* p, const char* what) {
-    if (p == nullptr) Violation(h, routine, std::string("null ") + what);
-    return p != nullptr;
-  }
   static bool Text(Host* h, const char* routine, const char* text, const char* what) {
     if (!TextOk(text)) Violation(h, routine, std::string(what) + " is null or not terminated within 256 bytes");
     return TextOk(text);
@@ -124,10 +101,9 @@ struct Routines {
     }
     return true;
   }
-  static HostBool B(Host* h, bool v) { return v ? h->True() : 0; }
 
 #define HOST_BEGIN(sel, name, ret, ...)                                  \
-  Host* h = Begin(sel);                                                  \
+  Host* h = EnterRoutine(sel);                                           \
   if (h == nullptr) return ret;                                          \
   if (h->Logging()) h->LogCall(sel, name, Fmt(__VA_ARGS__));             \
   [[maybe_unused]] const char* const routine = name
@@ -136,7 +112,7 @@ struct Routines {
 
   static HostBool ConfirmCommand(int16_t listId, int16_t index, HostBool flag) {
     HOST_BEGIN(kSelConfirmCommand, "ConfirmCommand", 0, listId, index, flag);
-    return B(h, h->settings.confirm);
+    return Answer(h, h->settings.confirm);
   }
   static void SetCommandMode(int16_t mode) {
     HOST_BEGIN(kSelSetCommandMode, "SetCommandMode", , mode);
@@ -276,7 +252,7 @@ struct Routines {
     HOST_BEGIN(kSelGetObjectBounds, "GetObjectBounds", 0, o);
     Object* obj = Live(h, routine, o);
     if (obj == nullptr || !NotNull(h, routine, out, "out rectangle")) return 0;
-    return B(h, ComputeBounds(*obj, out));
+    return Answer(h, ComputeBounds(*obj, out));
   }
   static void DeleteObject(ObjectHandle o, HostBool flag) {
     HOST_BEGIN(kSelDeleteObject, "DeleteObject", , o, flag);
@@ -520,7 +496,7 @@ struct Routines {
   static HostBool IsPolyClosed(ObjectHandle o) {
     HOST_BEGIN(kSelIsPolyClosed, "IsPolyClosed", 0, o);
     Object* obj = VertexObject(h, routine, o, true);
-    return obj != nullptr ? B(h, obj->closed) : 0;
+    return obj != nullptr ? Answer(h, obj->closed) : 0;
   }
   static void SetPolyClosed(ObjectHandle o, HostBool closed) {
     HOST_BEGIN(kSelSetPolyClosed, "SetPolyClosed", , o, closed);
