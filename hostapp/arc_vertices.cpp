@@ -4,7 +4,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "hostapp/routines.h"
+#include "hostapp/geometry.h"
 
 namespace hostapp {
 namespace {
@@ -43,7 +43,7 @@ std::vector<Vertex> VerticesFromBulges(const std::vector<BulgeVertex>& in, bool 
   const size_t n = in.size();
   for (size_t i = 0; i < n; ++i) {
     const BulgeVertex& a = in[i];
-    out.push_back(Vertex{P(a.x, a.y), 0, 0.0});
+    out.push_back(Vertex{P(a.x, a.y), kPlainCorner, 0.0});
     if (a.bulge == 0.0 || (!closed && i + 1 == n)) continue;
     const auto arc = ArcOfBulge(a, in[(i + 1) % n]);
     if (!arc) continue;
@@ -54,10 +54,10 @@ std::vector<Vertex> VerticesFromBulges(const std::vector<BulgeVertex>& in, bool 
     for (int k = 0; k < pieces; ++k) {
       const double mid = a0 + step * (k + 0.5);
       const double reach = r / std::cos(step / 2);
-      out.push_back(Vertex{P(cx + reach * std::cos(mid), cy + reach * std::sin(mid)), 3, r});
+      out.push_back(Vertex{P(cx + reach * std::cos(mid), cy + reach * std::sin(mid)), kArcVertex, r});
       if (k + 1 < pieces) {
         const double end = a0 + step * (k + 1);
-        out.push_back(Vertex{P(cx + r * std::cos(end), cy + r * std::sin(end)), 0, 0.0});
+        out.push_back(Vertex{P(cx + r * std::cos(end), cy + r * std::sin(end)), kPlainCorner, 0.0});
       }
     }
   }
@@ -86,7 +86,7 @@ std::vector<BulgeVertex> BulgesFromVertices(const std::vector<Vertex>& in, bool 
   for (size_t i = 0; i < n; ++i) {
     const Vertex& v = in[i];
     const bool hasPrev = closed || i > 0, hasNext = closed || i + 1 < n;
-    if (v.type != 3 || !hasPrev || !hasNext || n < 3 || !(v.radius > 0)) {
+    if (v.type != kArcVertex || !hasPrev || !hasNext || n < 3 || !(v.radius > 0)) {
       push(v.p.x, v.p.y, 0.0, true);
       continue;
     }

@@ -80,12 +80,12 @@ void ArcPoints(const hostapp::Object& o, std::vector<std::pair<double, double>>&
 
 void Extend(const hostapp::Object& o, Box& b) {
   switch (o.type) {
-    case 2: b.Add(o.first.x, o.first.y), b.Add(o.second.x, o.second.y); return;
-    case 6: b.Add(o.center.x - o.hRadius, o.center.y - o.vRadius), b.Add(o.center.x + o.hRadius, o.center.y + o.vRadius); return;
-    case 17: b.Add(o.point.x, o.point.y); return;
-    case 9: b.Add(o.point3d.x, o.point3d.y); return;
-    case 15: for (auto& p : o.points3d) b.Add(p.x, p.y); return;
-    case 25: for (auto& p : o.vertices3d) b.Add(p.x, p.y); return;
+    case kLineType: b.Add(o.first.x, o.first.y), b.Add(o.second.x, o.second.y); return;
+    case kArcType: b.Add(o.center.x - o.hRadius, o.center.y - o.vRadius), b.Add(o.center.x + o.hRadius, o.center.y + o.vRadius); return;
+    case kPointType: b.Add(o.point.x, o.point.y); return;
+    case kPoint3DType: b.Add(o.point3d.x, o.point3d.y); return;
+    case kFourPoints3DType: for (auto& p : o.points3d) b.Add(p.x, p.y); return;
+    case kVertexList3DType: for (auto& p : o.vertices3d) b.Add(p.x, p.y); return;
     default:
       if (!o.vertices.empty()) {
         for (auto& v : o.vertices) b.Add(v.p.x, v.p.y);
@@ -105,15 +105,15 @@ std::string Shape(const hostapp::Object& o, double markerWorld) {
   };
   std::vector<std::pair<double, double>> pts;
   switch (o.type) {
-    case 2: return "<line x1=\"" + N(o.first.x) + "\" y1=\"" + N(o.first.y) + "\" x2=\"" + N(o.second.x) +
+    case kLineType: return "<line x1=\"" + N(o.first.x) + "\" y1=\"" + N(o.first.y) + "\" x2=\"" + N(o.second.x) +
                    "\" y2=\"" + N(o.second.y) + "\"" + end;
-    case 6: ArcPoints(o, pts); return poly(pts, false);
-    case 17: case 9: {
-      const double x = o.type == 17 ? o.point.x : o.point3d.x, y = o.type == 17 ? o.point.y : o.point3d.y;
+    case kArcType: ArcPoints(o, pts); return poly(pts, false);
+    case kPointType: case kPoint3DType: {
+      const double x = o.type == kPointType ? o.point.x : o.point3d.x, y = o.type == kPointType ? o.point.y : o.point3d.y;
       return "<circle cx=\"" + N(x) + "\" cy=\"" + N(y) + "\" r=\"" + N(markerWorld) + "\"" + end;
     }
-    case 15: for (auto& p : o.points3d) pts.emplace_back(p.x, p.y); return poly(pts, true);
-    case 25: for (auto& p : o.vertices3d) pts.emplace_back(p.x, p.y); return poly(pts, o.closed);
+    case kFourPoints3DType: for (auto& p : o.points3d) pts.emplace_back(p.x, p.y); return poly(pts, true);
+    case kVertexList3DType: for (auto& p : o.vertices3d) pts.emplace_back(p.x, p.y); return poly(pts, o.closed);
     default: break;
   }
   if (o.vertices.empty()) {

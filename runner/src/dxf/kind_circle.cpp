@@ -1,4 +1,4 @@
-// CIRCLE and ARC: host type 6 with equal radii. ARC angles are degrees,
+// CIRCLE and ARC: host kArcType with equal radii. ARC angles are degrees,
 // counter-clockwise from start to end, modulo one turn.
 #include "arc_span.h"
 #include "dxf/entity_kind.h"
@@ -13,7 +13,7 @@ bool Read(DxfEntityRecord& rec, const DxfRecord& r, Object& o, bool arc) {
     rec.passReason = PassReason::kOffPlane;
     return false;
   }
-  o.type = 6;
+  o.type = kArcType;
   const double x = r.Num(10), y = r.Num(20);
   o.center = HostWorldPt{y, x};
   o.hRadius = o.vRadius = r.Num(40);

@@ -1,4 +1,4 @@
-// ELLIPSE with its major axis along an axis: host type 6 with two radii.
+// ELLIPSE with its major axis along an axis: host kArcType with two radii.
 // Parameters are radians, counter-clockwise from start to end, modulo one
 // turn; the host's angles start from +x whatever the axis's direction.
 #include <cmath>
@@ -31,7 +31,7 @@ bool Read(DxfEntityRecord& rec, const DxfRecord& r, Object& o) {
   else if (std::fabs(mx) <= kAxisAlignedRelative * major) q = my > 0 ? 1 : 3;
   else return refuse(PassReason::kRotatedEllipse);
   rec.ellipseQuarter = q;
-  o.type = 6;
+  o.type = kArcType;
   const double x = r.Num(10), y = r.Num(20);
   o.center = HostWorldPt{y, x};
   o.hRadius = q % 2 == 0 ? major : major * ratio;

@@ -1,5 +1,5 @@
-// 3DFACE: host type 15, four corners; the invisible-edge flags (70) in long
-// attribute C.
+// 3DFACE: host kFourPoints3DType, four corners; the invisible-edge flags
+// (70) in long attribute C.
 #include "dxf/entity_kind.h"
 
 namespace drawclean {
@@ -10,13 +10,13 @@ using hostapp::Object;
 constexpr int kCorners = 4;
 
 bool Read(DxfEntityRecord&, const DxfRecord& r, Object& o) {
-  o.type = 15;
+  o.type = kFourPoints3DType;
   for (int i = 0; i < kCorners; ++i) o.points3d[i] = HostWorldPt3D{r.Num(10 + i), r.Num(20 + i), r.Num(30 + i)};
   o.attr.longC = int32_t(r.Int(70));
   return true;
 }
 
-bool Writes(const Object& o, const DxfEntityRecord*, const DxfVersion&) { return o.type == 15; }
+bool Writes(const Object& o, const DxfEntityRecord*, const DxfVersion&) { return o.type == kFourPoints3DType; }
 
 void Geometry(const Object& o, TagEdits& g) {
   for (int i = 0; i < kCorners; ++i)

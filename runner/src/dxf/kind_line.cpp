@@ -1,4 +1,4 @@
-// LINE: host type 2, and the chord of an arc of no sweep.
+// LINE: host kLineType, and the chord of an arc of no sweep.
 #include <cmath>
 #include <numbers>
 
@@ -16,7 +16,7 @@ HostWorldPt ArcPoint(const Object& o, double deg) {
 }
 
 bool Read(DxfEntityRecord&, const DxfRecord& r, Object& o) {
-  o.type = 2;
+  o.type = kLineType;
   const double x1 = r.Num(10), y1 = r.Num(20), x2 = r.Num(11), y2 = r.Num(21);
   o.first = HostWorldPt{y1, x1};
   o.second = HostWorldPt{y2, x2};
@@ -24,12 +24,12 @@ bool Read(DxfEntityRecord&, const DxfRecord& r, Object& o) {
 }
 
 bool Writes(const Object& o, const DxfEntityRecord* origin, const DxfVersion&) {
-  return o.type == 2 || ArcFormOf(o, origin) == ArcForm::kLine;
+  return o.type == kLineType || ArcFormOf(o, origin) == ArcForm::kLine;
 }
 
 void Ends(const Object& o, HostWorldPt& a, HostWorldPt& b) {
   a = o.first, b = o.second;
-  if (o.type == 6) {
+  if (o.type == kArcType) {
     const CcwArc arc = CcwArcOf(o.startDeg, o.sweepDeg);
     a = ArcPoint(o, arc.startDeg), b = ArcPoint(o, arc.startDeg + arc.sweepDeg);
   }

@@ -1,5 +1,5 @@
-// LWPOLYLINE (R2000 on): host type 5, or 21 with arc segments. A changed one
-// loses its per-vertex widths.
+// LWPOLYLINE (R2000 on): host kVertexListType, or kCurvedVertexListType with
+// arc segments. A changed one loses its per-vertex widths.
 #include <cmath>
 
 #include "dxf/entity_kind.h"
@@ -32,7 +32,7 @@ bool Read(DxfEntityRecord& rec, const DxfRecord& r, Object& o) {
 
 // Kept as the polyline kind it was; a new one where the version has it.
 bool Writes(const Object& o, const DxfEntityRecord* origin, const DxfVersion& v) {
-  if (o.type != 5 && o.type != 21) return false;
+  if (!IsFlatVertexList(o)) return false;
   if (origin && origin->kind == "LWPOLYLINE") return true;
   if (origin && origin->kind == "POLYLINE") return false;
   return v.LwPolylines();

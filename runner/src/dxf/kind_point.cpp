@@ -1,4 +1,4 @@
-// POINT: host type 17, or 9 when its z is not 0.
+// POINT: host kPointType, or kPoint3DType when its z is not 0.
 #include "dxf/entity_kind.h"
 
 namespace drawclean {
@@ -9,19 +9,21 @@ using hostapp::Object;
 bool Read(DxfEntityRecord&, const DxfRecord& r, Object& o) {
   const double x = r.Num(10), y = r.Num(20), z = r.Num(30);
   if (z != 0.0) {
-    o.type = 9;
+    o.type = kPoint3DType;
     o.point3d = HostWorldPt3D{x, y, z};
   } else {
-    o.type = 17;
+    o.type = kPointType;
     o.point = HostWorldPt{y, x};
   }
   return true;
 }
 
-bool Writes(const Object& o, const DxfEntityRecord*, const DxfVersion&) { return o.type == 9 || o.type == 17; }
+bool Writes(const Object& o, const DxfEntityRecord*, const DxfVersion&) {
+  return o.type == kPoint3DType || o.type == kPointType;
+}
 
 void Geometry(const Object& o, TagEdits& g) {
-  if (o.type == 9) g.Num(10, o.point3d.x), g.Num(20, o.point3d.y), g.Num(30, o.point3d.z);
+  if (o.type == kPoint3DType) g.Num(10, o.point3d.x), g.Num(20, o.point3d.y), g.Num(30, o.point3d.z);
   else g.Num(10, o.point.x), g.Num(20, o.point.y);
 }
 
@@ -35,7 +37,7 @@ std::string Fresh(EntityWriter& w, const Object& o, NewEntity& e) {
   Geometry(o, g);
   std::string out = EntityHead(w, "POINT", e, e.handle, e.owner) + w.Marker("AcDbPoint");
   for (const auto& [code, value] : g.set) out += w.Tag(code, value);
-  if (o.type == 17) out += w.Tag(30, 0.0);
+  if (o.type == kPointType) out += w.Tag(30, 0.0);
   return out;
 }
 

@@ -1,6 +1,7 @@
-// POLYLINE with its VERTEX records and SEQEND: 2D ones are host type 5 (21
-// with arc segments), 3D ones (flag 8) type 25. Meshes and fitted curves
-// pass through. The only polyline of files before R2000.
+// POLYLINE with its VERTEX records and SEQEND: 2D ones are host
+// kVertexListType (kCurvedVertexListType with arc segments), 3D ones (flag 8)
+// kVertexList3DType. Meshes and fitted curves pass through. The only
+// polyline of files before R2000.
 #include "dxf/entity_kind.h"
 #include "dxf/polyline_vertices.h"
 
@@ -62,14 +63,14 @@ bool Read(DxfEntityRecord& rec, const DxfRecord& r, Object& o) {
   if (!is3d) return ReadFlatVertices(rec, vs, closed, o);
   if (v3.empty()) return refuse(PassReason::kMalformed);
   if (v3.size() > size_t(kMaxVertices)) return refuse(PassReason::kTooManyVertices);
-  o.type = 25;
+  o.type = kVertexList3DType;
   o.closed = closed;
   o.vertices3d = std::move(v3);
   return true;
 }
 
 bool Writes(const Object& o, const DxfEntityRecord* origin, const DxfVersion& v) {
-  return o.type == 25 || ((o.type == 5 || o.type == 21) && !kLwPolylineKind.writes(o, origin, v));
+  return o.type == kVertexList3DType || (IsFlatVertexList(o) && !kLwPolylineKind.writes(o, origin, v));
 }
 
 long long HeadFlags(const DxfFile& f, const DxfEntity& span) {
@@ -78,7 +79,7 @@ long long HeadFlags(const DxfFile& f, const DxfEntity& span) {
 
 // A 2D polyline stays 2D and a 3D one 3D; else it is written anew.
 bool Keeps(const DxfEntityRecord& rec, const DxfFile& f, const Object& o) {
-  return ((HeadFlags(f, rec.span) & k3d) != 0) == (o.type == 25);
+  return ((HeadFlags(f, rec.span) & k3d) != 0) == (o.type == kVertexList3DType);
 }
 
 // Each vertex rewrites the vertex record in its place (the last one's for
@@ -90,7 +91,7 @@ std::string Changed(EntityWriter& w, const DxfEntityRecord& rec, const Object& o
   std::string out = Rewrite(f, rec.span.first, head, edits);
   const SubRecords sub = SubRecordsOf(f, rec.span);
   const auto vs = VerticesOf(o);
-  const bool is3d = o.type == 25;
+  const bool is3d = o.type == kVertexList3DType;
   for (size_t k = 0; k < vs.size(); ++k) {
     TagEdits v;
     v.Num(10, vs[k].x), v.Num(20, vs[k].y);
@@ -111,7 +112,7 @@ std::string Changed(EntityWriter& w, const DxfEntityRecord& rec, const Object& o
 }
 
 std::string Fresh(EntityWriter& w, const Object& o, NewEntity& e) {
-  const bool is3d = o.type == 25;
+  const bool is3d = o.type == kVertexList3DType;
   const auto vs = VerticesOf(o);
   std::string out = EntityHead(w, "POLYLINE", e, e.handle, e.owner) +
                     w.Marker(is3d ? "AcDb3dPolyline" : "AcDb2dPolyline") + w.TagI(66, 1) + w.Tag(10, 0.0) +

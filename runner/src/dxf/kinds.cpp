@@ -26,7 +26,7 @@ const EntityKind* KindFor(const hostapp::Object& o, const DxfEntityRecord* origi
 }
 
 ArcForm ArcFormOf(const hostapp::Object& o, const DxfEntityRecord* origin) {
-  if (o.type != 6) return ArcForm::kNone;
+  if (o.type != kArcType) return ArcForm::kNone;
   const CcwArc a = CcwArcOf(o.startDeg, o.sweepDeg);
   if (!std::isfinite(a.startDeg) || !std::isfinite(a.sweepDeg)) return ArcForm::kNone;
   // Its chord leaves an arc of no sweep by under 1e-17 of its radius.

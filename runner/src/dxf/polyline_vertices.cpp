@@ -11,7 +11,7 @@ bool ReadFlatVertices(DxfEntityRecord& rec, const std::vector<BulgeVertex>& vs, 
   bool arcs = false;
   for (size_t i = 0; i < vs.size(); ++i)
     if (vs[i].bulge != 0 && (closed || i + 1 < vs.size())) arcs = true;
-  o.type = arcs ? 21 : 5;
+  o.type = arcs ? kCurvedVertexListType : kVertexListType;
   o.closed = closed;
   o.vertices = VerticesFromBulges(vs, closed);
   if (o.vertices.size() > size_t(kMaxVertices)) {
@@ -23,7 +23,7 @@ bool ReadFlatVertices(DxfEntityRecord& rec, const std::vector<BulgeVertex>& vs, 
 
 std::vector<OutVertex> VerticesOf(const hostapp::Object& o) {
   std::vector<OutVertex> vs;
-  if (o.type == 25) {
+  if (o.type == kVertexList3DType) {
     for (const auto& p : o.vertices3d) vs.push_back({p.x, p.y, p.z, 0});
   } else {
     for (const auto& b : BulgesFromVertices(o.vertices, o.closed)) vs.push_back({b.x, b.y, 0, b.bulge});
