@@ -5,7 +5,9 @@ floor plans, and beside it, in the same run, the ezdxf + shapely script
 takes minutes and gigabytes beyond). Wall time, CPU time (which a busy
 machine does not inflate) and peak memory of each process, drawclean's read / passes / write, the ratio to the peer and the
 object counts of both; then how drawclean's time grows from size to size,
-and the targets at 64k, 256k and 1M entities when those sizes ran.
+and the targets at 64k, 256k and 1M entities when those sizes ran; then how long
+drawclean takes to read each plan beside `wc -l` on the same file (best of
+--read-runs, the file in the page cache).
 
     bench/e2e.py [--sizes 1000,4000,16000,64000,256000,1000000] [--drawclean PATH] [--no-peer]
 
@@ -57,6 +59,7 @@ def main(argv):
     ap.add_argument("--drawclean", default=os.path.join(ROOT, "build/release/runner/drawclean"))
     ap.add_argument("--no-peer", action="store_true", help="run drawclean only")
     ap.add_argument("--markdown", action="store_true", help="also print the figures as a Markdown table")
+    ap.add_argument("--read-runs", type=int, default=5, help="runs of the read measurement, the best counts")
     a = ap.parse_args(argv)
     if not os.access(a.drawclean, os.X_OK):
         sys.exit(f"e2e.py: {a.drawclean} not found: build the release preset first")
@@ -91,11 +94,40 @@ def main(argv):
     if a.markdown:
         print_markdown(rows)
     print_targets(rows)
+    print(f"\nreading beside wc -l (best of {a.read_runs}):")
+    for n in [int(s) for s in a.sizes.split(",")]:
+        print_read(read_vs_wc(a.drawclean, os.path.join(plans, f"plan{n}.dxf"), a.read_runs))
     print("\ngrowth of drawclean's wall time:")
     for x, y in zip(rows, rows[1:]):
         print(f"  {x['n']:>7} -> {y['n']:>7} entities ({y['n'] / x['n']:.1f}x): time x{y['dc'] / x['dc']:.2f} "
               f"(CPU x{y['dcCpu'] / x['dcCpu']:.2f}), "
               f"peak memory x{y['dcMiB'] / x['dcMiB']:.2f}")
+
+
+def read_vs_wc(drawclean, plan, runs):
+    """Best of `runs`: drawclean's own read time (reading the file and mapping
+    it into the host, from its report, with no pass on and nothing written)
+    and the wall time of `wc -l` on the same file."""
+    report = plan + ".read.json"
+    dc, wc = [], []
+    for _ in range(runs):
+        rc, wall, _, _, _ = measured(["wc", "-l", plan])
+        if rc != 0:
+            sys.exit(f"e2e.py: wc -l failed on {plan}")
+        wc.append(wall)
+        rc, _, _, _, _ = measured([drawclean, "--no-degenerate", "--no-vertex-cleanup", "-n", "-q", plan,
+                                   "--report", report])
+        if rc != 0:
+            sys.exit(f"e2e.py: drawclean failed on {plan} (exit {rc})")
+        with open(report) as f:
+            r = json.load(f)
+        dc.append(r["timing"]["read"])
+    return dict(n=r["totalBefore"], mb=os.path.getsize(plan) / 1e6, read=min(dc), wc=min(wc))
+
+
+def print_read(r):
+    print(f"  {r['n']:>7,} entities, {r['mb']:6.1f} MB: drawclean reads in {r['read']:.3f} s "
+          f"({r['mb'] / r['read']:.0f} MB/s), wc -l {r['wc']:.3f} s: {r['read'] / r['wc']:.1f} x wc -l")
 
 
 def print_targets(rows):

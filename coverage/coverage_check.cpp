@@ -12,7 +12,7 @@
 #include <boost/geometry/index/rtree.hpp>
 
 #include "hostapp/arc_vertices.h"
-#include "hostapp/routines.h"
+#include "hostapp/geometry.h"
 
 namespace coverage {
 namespace {
@@ -104,21 +104,21 @@ class Pieces {
   void Object(const hostapp::Object& o, size_t index) {
     object_ = index;
     switch (o.type) {
-      case 2:
+      case kLineType:
         Segment(o.first.x, o.first.y, o.second.x, o.second.y, 0.0);
         break;
-      case 6:
+      case kArcType:
         Arc(o.center.x, o.center.y, o.hRadius, o.vRadius, o.startDeg, o.sweepDeg);
         break;
-      case 5:
-      case 21: {
+      case kVertexListType:
+      case kCurvedVertexListType: {
         const auto vs = hostapp::BulgesFromVertices(o.vertices, o.closed);
         const size_t n = vs.size();
         if (n == 1) Segment(vs[0].x, vs[0].y, vs[0].x, vs[0].y, 0.0);
         for (size_t i = 0; n > 1 && i < (o.closed ? n : n - 1); ++i) Bulged(vs[i], vs[(i + 1) % n]);
         break;
       }
-      case 25: {
+      case kVertexList3DType: {
         const auto& vs = o.vertices3d;
         const size_t n = vs.size();
         if (n == 1) Segment(vs[0].x, vs[0].y, vs[0].x, vs[0].y, 0.0);
@@ -126,7 +126,7 @@ class Pieces {
           Segment(vs[i].x, vs[i].y, vs[(i + 1) % n].x, vs[(i + 1) % n].y, 0.0);
         break;
       }
-      case 15:
+      case kFourPoints3DType:
         for (int i = 0; i < 4; ++i)
           Segment(o.points3d[i].x, o.points3d[i].y, o.points3d[(i + 1) % 4].x, o.points3d[(i + 1) % 4].y, 0.0);
         break;
@@ -142,7 +142,8 @@ class Pieces {
 };
 
 bool DrawsStretches(int16_t type) {
-  return type == 2 || type == 6 || type == 5 || type == 21 || type == 25 || type == 15;
+  return type == kLineType || type == kArcType || type == kVertexListType ||
+         type == kCurvedVertexListType || type == kVertexList3DType || type == kFourPoints3DType;
 }
 
 // Pieces of every object that draws something, and whether all of each

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "hostapp/routines.h"
+#include "hostapp/geometry.h"
 
 namespace hostapp {
 namespace {
@@ -26,33 +26,38 @@ bool Near(double ax, double ay, double bx, double by) {
 
 }  // namespace
 
+std::optional<BulgeArc> ArcOfBulge(const BulgeVertex& a, const BulgeVertex& b) {
+  if (a.bulge == 0.0) return std::nullopt;
+  const double chord = std::hypot(b.x - a.x, b.y - a.y);
+  if (chord == 0.0) return std::nullopt;
+  const double sweep = 4.0 * std::atan(a.bulge);  // |sweep| < 2 pi
+  const double mx = (a.x + b.x) / 2, my = (a.y + b.y) / 2;
+  const double lx = -(b.y - a.y) / chord, ly = (b.x - a.x) / chord;  // left of the chord
+  const double offset = (chord / 2) / std::tan(sweep / 2);
+  const double cx = mx + lx * offset, cy = my + ly * offset;
+  return BulgeArc{cx, cy, std::hypot(a.x - cx, a.y - cy), std::atan2(a.y - cy, a.x - cx), sweep};
+}
+
 std::vector<Vertex> VerticesFromBulges(const std::vector<BulgeVertex>& in, bool closed) {
   std::vector<Vertex> out;
   const size_t n = in.size();
   for (size_t i = 0; i < n; ++i) {
     const BulgeVertex& a = in[i];
-    out.push_back(Vertex{P(a.x, a.y), 0, 0.0});
+    out.push_back(Vertex{P(a.x, a.y), kPlainCorner, 0.0});
     if (a.bulge == 0.0 || (!closed && i + 1 == n)) continue;
-    const BulgeVertex& b = in[(i + 1) % n];
-    const double chord = std::hypot(b.x - a.x, b.y - a.y);
-    if (chord == 0.0) continue;
-    const double sweep = 4.0 * std::atan(a.bulge);  // signed, radians; |sweep| < 2 pi
-    const double mx = (a.x + b.x) / 2, my = (a.y + b.y) / 2;
-    const double lx = -(b.y - a.y) / chord, ly = (b.x - a.x) / chord;  // left of the chord
-    const double offset = (chord / 2) / std::tan(sweep / 2);
-    const double cx = mx + lx * offset, cy = my + ly * offset;
-    const double r = std::hypot(a.x - cx, a.y - cy);
-    const double a0 = std::atan2(a.y - cy, a.x - cx);
+    const auto arc = ArcOfBulge(a, in[(i + 1) % n]);
+    if (!arc) continue;
+    const double sweep = arc->sweepRad, cx = arc->cx, cy = arc->cy, r = arc->r, a0 = arc->startRad;
     const int pieces = std::max(1, int(std::ceil(std::fabs(sweep) * 180 / std::numbers::pi /
                                                  kMaxArcPieceDeg - 1e-9)));
     const double step = sweep / pieces;
     for (int k = 0; k < pieces; ++k) {
       const double mid = a0 + step * (k + 0.5);
       const double reach = r / std::cos(step / 2);
-      out.push_back(Vertex{P(cx + reach * std::cos(mid), cy + reach * std::sin(mid)), 3, r});
+      out.push_back(Vertex{P(cx + reach * std::cos(mid), cy + reach * std::sin(mid)), kArcVertex, r});
       if (k + 1 < pieces) {
         const double end = a0 + step * (k + 1);
-        out.push_back(Vertex{P(cx + r * std::cos(end), cy + r * std::sin(end)), 0, 0.0});
+        out.push_back(Vertex{P(cx + r * std::cos(end), cy + r * std::sin(end)), kPlainCorner, 0.0});
       }
     }
   }
@@ -81,7 +86,7 @@ std::vector<BulgeVertex> BulgesFromVertices(const std::vector<Vertex>& in, bool 
   for (size_t i = 0; i < n; ++i) {
     const Vertex& v = in[i];
     const bool hasPrev = closed || i > 0, hasNext = closed || i + 1 < n;
-    if (v.type != 3 || !hasPrev || !hasNext || n < 3 || !(v.radius > 0)) {
+    if (v.type != kArcVertex || !hasPrev || !hasNext || n < 3 || !(v.radius > 0)) {
       push(v.p.x, v.p.y, 0.0, true);
       continue;
     }

@@ -6,6 +6,7 @@
 // by the host, the runner and everything that draws or measures outlines.
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "hostapp/objects.h"
@@ -15,6 +16,14 @@ namespace hostapp {
 struct BulgeVertex {
   double x = 0, y = 0, bulge = 0;
 };
+
+// The circle a bulged segment from a to b runs along: its centre, radius,
+// the angle of a and the signed sweep to b (radians, counter-clockwise
+// positive). None for a straight segment or one whose ends coincide.
+struct BulgeArc {
+  double cx, cy, r, startRad, sweepRad;
+};
+std::optional<BulgeArc> ArcOfBulge(const BulgeVertex& a, const BulgeVertex& b);
 
 // Each bulged segment becomes arc vertices of at most kMaxArcPieceDeg, so the
 // tangent points stay near the drawing.

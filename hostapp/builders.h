@@ -21,13 +21,13 @@ struct XYZ {
 // One vertex of a vertex list: (x, y), and optionally its type and radius.
 struct V {
   double x, y;
-  int32_t type = 0;
+  int32_t type = kPlainCorner;
   double radius = 0;
 };
 
 inline Object Line(double x1, double y1, double x2, double y2) {
   Object o;
-  o.type = 2;
+  o.type = kLineType;
   o.first = Pt(x1, y1);
   o.second = Pt(x2, y2);
   return o;
@@ -36,7 +36,7 @@ inline Object Line(double x1, double y1, double x2, double y2) {
 inline Object EllipticArc(double cx, double cy, double rh, double rv, double startDeg,
                           double sweepDeg) {
   Object o;
-  o.type = 6;
+  o.type = kArcType;
   o.center = Pt(cx, cy);
   o.hRadius = rh;
   o.vRadius = rv;
@@ -49,7 +49,8 @@ inline Object Arc(double cx, double cy, double r, double startDeg, double sweepD
   return EllipticArc(cx, cy, r, r, startDeg, sweepDeg);
 }
 
-inline Object Polyline(std::initializer_list<V> vertices, bool closed = false, int16_t type = 5) {
+inline Object Polyline(std::initializer_list<V> vertices, bool closed = false,
+                       int16_t type = kVertexListType) {
   Object o;
   o.type = type;
   o.closed = closed;
@@ -57,7 +58,8 @@ inline Object Polyline(std::initializer_list<V> vertices, bool closed = false, i
   return o;
 }
 
-inline Object Polyline(const std::vector<V>& vertices, bool closed = false, int16_t type = 5) {
+inline Object Polyline(const std::vector<V>& vertices, bool closed = false,
+                       int16_t type = kVertexListType) {
   Object o;
   o.type = type;
   o.closed = closed;
@@ -67,7 +69,7 @@ inline Object Polyline(const std::vector<V>& vertices, bool closed = false, int1
 
 inline Object Poly3D(std::initializer_list<XYZ> vertices, bool closed = false) {
   Object o;
-  o.type = 25;
+  o.type = kVertexList3DType;
   o.closed = closed;
   for (const XYZ& v : vertices) o.vertices3d.push_back(Pt3(v.x, v.y, v.z));
   return o;
@@ -75,21 +77,21 @@ inline Object Poly3D(std::initializer_list<XYZ> vertices, bool closed = false) {
 
 inline Object Point17(double x, double y) {
   Object o;
-  o.type = 17;
+  o.type = kPointType;
   o.point = Pt(x, y);
   return o;
 }
 
 inline Object Point9(double x, double y, double z) {
   Object o;
-  o.type = 9;
+  o.type = kPoint3DType;
   o.point3d = Pt3(x, y, z);
   return o;
 }
 
 inline Object Face15(XYZ a, XYZ b, XYZ c, XYZ d, int32_t longC = 0) {
   Object o;
-  o.type = 15;
+  o.type = kFourPoints3DType;
   o.points3d[0] = Pt3(a.x, a.y, a.z);
   o.points3d[1] = Pt3(b.x, b.y, b.z);
   o.points3d[2] = Pt3(c.x, c.y, c.z);

@@ -3,48 +3,19 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <deque>
 #include <utility>
 
 #include "hostapp/host.h"
+#include "hostapp/routine_checks.h"
 
 namespace hostapp {
 
 namespace {
 
-struct EngineState {
-  const Host* owner = nullptr;
-  uint64_t ownerCalls = 0;  // the owner's call count when last seen
-  std::vector<DialogRecord> dialogs;
-  std::deque<DialogScript> scripts;
-  std::optional<bool> verifyAnswer;
-};
-
-EngineState gEngine;
-
-// The engine's state for the current host. A host's call count only grows,
-// so a smaller count at the same address means a new host stands there.
-EngineState& State() {
-  const Host* h = CurrentHost();
-  const uint64_t calls = h != nullptr ? h->CallCount() : 0;
-  if (h != gEngine.owner || calls < gEngine.ownerCalls) {
-    gEngine = EngineState{};
-    gEngine.owner = h;
-  }
-  gEngine.ownerCalls = calls;
-  return gEngine;
-}
-
 // ---- logging and contract checks ----
 
 std::string Quote(const std::string& s) { return "\"" + s + "\""; }
-
-std::string Num(double v) {
-  char buffer[32];
-  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
-  return ec == std::errc() ? std::string(buffer, end) : std::string("?");
-}
 
 template <typename... Parts>
 std::string Args(const Parts&... parts) {
@@ -59,51 +30,37 @@ std::string Args(const Parts&... parts) {
 
 std::string Int(int64_t v) { return std::to_string(v); }
 
-void Violation(std::string what) {
-  if (Host* h = CurrentHost()) h->ReportViolation(std::move(what));
-}
-
-// Counts the call, runs its hook and logs it. False when there is no host.
-bool Enter(int32_t selector, const char* routine, const std::string& args) {
-  Host* h = CurrentHost();
-  if (h == nullptr) return false;
-  h->Enter(selector);
-  if (h->Logging()) h->LogCall(selector, routine, args);
-  return true;
-}
-
-HostBool Answer(bool value) {
-  const Host* h = CurrentHost();
-  return value ? (h != nullptr ? h->True() : HostBool{1}) : HostBool{0};
+// Counts the call, runs its hook and logs it: the current host, or nullptr
+// when there is none.
+Host* Enter(int32_t selector, const char* routine, const std::string& args) {
+  Host* h = EnterRoutine(selector);
+  if (h != nullptr && h->Logging()) h->LogCall(selector, routine, args);
+  return h;
 }
 
 // The host's own copy of a text the plug-in hands in: the buffer is reused at
 // once, and may hold at most 255 bytes before its terminator.
-std::string CopyText(const char* text, const char* routine) {
-  if (text == nullptr) {
-    Violation(std::string(routine) + ": null text");
-    return {};
-  }
-  const void* end = std::memchr(text, '\0', kHostTextBufferSize);
+std::string CopyText(Host* h, const char* text, const char* routine) {
+  if (!NotNull(h, routine, text, "text")) return {};
+  const char* end = TextEnd(text);
   if (end == nullptr) {
-    Violation(std::string(routine) + ": text not terminated within 256 bytes");
+    Violation(h, routine, "text not terminated within 256 bytes");
     return std::string(text, kHostTextBufferSize - 1);
   }
-  return std::string(text, static_cast<const char*>(end));
+  return std::string(text, end);
 }
 
 // Texts for the log: read only as far as a terminator within the buffer.
 std::string LogText(const char* text) {
   if (text == nullptr) return "null";
-  const void* end = std::memchr(text, '\0', kHostTextBufferSize);
-  return Quote(end != nullptr ? std::string(text, static_cast<const char*>(end))
-                              : std::string(text, kHostTextBufferSize - 1));
+  const char* end = TextEnd(text);
+  return Quote(end != nullptr ? std::string(text, end) : std::string(text, kHostTextBufferSize - 1));
 }
 
-DialogRecord* FindDialog(DialogId d, const char* routine) {
-  EngineState& s = State();
-  if (d >= 1 && static_cast<size_t>(d) <= s.dialogs.size()) return &s.dialogs[d - 1];
-  Violation(std::string(routine) + ": unknown dialog " + Int(d));
+DialogRecord* FindDialog(Host* h, DialogId d, const char* routine) {
+  std::vector<DialogRecord>& dialogs = h->DialogState().dialogs;
+  if (d >= 1 && static_cast<size_t>(d) <= dialogs.size()) return &dialogs[d - 1];
+  Violation(h, routine, "unknown dialog " + Int(d));
   return nullptr;
 }
 
@@ -111,17 +68,15 @@ DialogRecord* FindDialog(DialogId d, const char* routine) {
 // items the plug-in goes on to label and place; the plug-in cannot tell (the
 // routines answer nothing), so that gap is the host's own: such items are
 // quietly unknown, and the layout that names them does not verify.
-bool HostLacksItemCreation() {
-  const Host* h = CurrentHost();
-  return h != nullptr && (h->Missing(kSelCreateCheckBox) || h->Missing(kSelCreateStaticText) ||
-                          h->Missing(kSelCreateEditReal));
+bool HostLacksItemCreation(const Host* h) {
+  return h->Missing(kSelCreateCheckBox) || h->Missing(kSelCreateStaticText) ||
+         h->Missing(kSelCreateEditReal);
 }
 
-DialogItem* FindItem(DialogRecord& dialog, int32_t item, const char* routine) {
+DialogItem* FindItem(Host* h, DialogRecord& dialog, int32_t item, const char* routine) {
   DialogItem* it = dialog.Find(item);
-  if (it == nullptr && !HostLacksItemCreation())
-    Violation(std::string(routine) + ": unknown item " + Int(item) + " of dialog " +
-              Int(dialog.id));
+  if (it == nullptr && !HostLacksItemCreation(h))
+    Violation(h, routine, "unknown item " + Int(item) + " of dialog " + Int(dialog.id));
   return it;
 }
 
@@ -133,9 +88,9 @@ DialogItem MakeItem(int32_t id, DialogItemKind kind, std::string label = {}) {
   return it;
 }
 
-void AddItem(DialogRecord& dialog, DialogItem item, const char* routine) {
+void AddItem(Host* h, DialogRecord& dialog, DialogItem item, const char* routine) {
   if (dialog.Find(item.id) != nullptr) {
-    Violation(std::string(routine) + ": item " + Int(item.id) + " already exists");
+    Violation(h, routine, "item " + Int(item.id) + " already exists");
     return;
   }
   dialog.items.push_back(std::move(item));
@@ -173,177 +128,180 @@ bool LayoutIsSound(const DialogRecord& d) {
   });
 }
 
-HostBool Place(PlaceHow how, DialogId d, int32_t reference, int32_t placed, int16_t dx,
+HostBool Place(Host* h, PlaceHow how, DialogId d, int32_t reference, int32_t placed, int16_t dx,
                int16_t dy, const char* routine) {
-  DialogRecord* dialog = FindDialog(d, routine);
+  DialogRecord* dialog = FindDialog(h, d, routine);
   if (dialog == nullptr) return 0;
-  if (how != PlaceHow::First && FindItem(*dialog, reference, routine) == nullptr) return 0;
-  if (FindItem(*dialog, placed, routine) == nullptr) return 0;
+  if (how != PlaceHow::First && FindItem(h, *dialog, reference, routine) == nullptr) return 0;
+  if (FindItem(h, *dialog, placed, routine) == nullptr) return 0;
   const bool fresh = !Placed(*dialog, placed);
   const bool referenceReady = how == PlaceHow::First || Placed(*dialog, reference);
   dialog->placements.push_back(Placement{how, reference, placed, dx, dy});
-  return Answer(fresh && referenceReady);
+  return Answer(h, fresh && referenceReady);
 }
 
 // ---- the routines ----
 
 DialogId CreateLayoutDialogRoutine(const char* title, HostBool flag, const char* acceptLabel,
                                    const char* cancelLabel) {
-  if (!Enter(kSelCreateLayoutDialog, "CreateLayoutDialog",
-             Args(LogText(title), Int(flag), LogText(acceptLabel), LogText(cancelLabel))))
-    return 0;
-  EngineState& s = State();
+  Host* h = Enter(kSelCreateLayoutDialog, "CreateLayoutDialog",
+                  Args(LogText(title), Int(flag), LogText(acceptLabel), LogText(cancelLabel)));
+  if (h == nullptr) return 0;
+  std::vector<DialogRecord>& dialogs = h->DialogState().dialogs;
   DialogRecord d;
-  d.id = static_cast<DialogId>(s.dialogs.size() + 1);
-  d.title = CopyText(title, "CreateLayoutDialog");
+  d.id = static_cast<DialogId>(dialogs.size() + 1);
+  d.title = CopyText(h, title, "CreateLayoutDialog");
   d.flag = flag;
   d.items.push_back(MakeItem(0, DialogItemKind::Body));
   d.items.push_back(MakeItem(kDialogItemAccept, DialogItemKind::AcceptButton,
-                             CopyText(acceptLabel, "CreateLayoutDialog")));
+                             CopyText(h, acceptLabel, "CreateLayoutDialog")));
   d.items.push_back(MakeItem(kDialogItemCancel, DialogItemKind::CancelButton,
-                             CopyText(cancelLabel, "CreateLayoutDialog")));
-  s.dialogs.push_back(std::move(d));
-  return s.dialogs.back().id;
+                             CopyText(h, cancelLabel, "CreateLayoutDialog")));
+  dialogs.push_back(std::move(d));
+  return dialogs.back().id;
 }
 
 void CreateCheckBoxRoutine(DialogId d, int32_t item, const char* label) {
-  if (!Enter(kSelCreateCheckBox, "CreateCheckBox", Args(Int(d), Int(item), LogText(label))))
-    return;
-  if (DialogRecord* dialog = FindDialog(d, "CreateCheckBox"))
-    AddItem(*dialog,
-            MakeItem(item, DialogItemKind::CheckBox, CopyText(label, "CreateCheckBox")),
+  Host* h = Enter(kSelCreateCheckBox, "CreateCheckBox", Args(Int(d), Int(item), LogText(label)));
+  if (h == nullptr) return;
+  if (DialogRecord* dialog = FindDialog(h, d, "CreateCheckBox"))
+    AddItem(h, *dialog,
+            MakeItem(item, DialogItemKind::CheckBox, CopyText(h, label, "CreateCheckBox")),
             "CreateCheckBox");
 }
 
 void CreateStaticTextRoutine(DialogId d, int32_t item, const char* text, int16_t width) {
-  if (!Enter(kSelCreateStaticText, "CreateStaticText",
-             Args(Int(d), Int(item), LogText(text), Int(width))))
-    return;
-  if (DialogRecord* dialog = FindDialog(d, "CreateStaticText")) {
-    DialogItem it = MakeItem(item, DialogItemKind::StaticText, CopyText(text, "CreateStaticText"));
+  Host* h = Enter(kSelCreateStaticText, "CreateStaticText",
+                  Args(Int(d), Int(item), LogText(text), Int(width)));
+  if (h == nullptr) return;
+  if (DialogRecord* dialog = FindDialog(h, d, "CreateStaticText")) {
+    DialogItem it =
+        MakeItem(item, DialogItemKind::StaticText, CopyText(h, text, "CreateStaticText"));
     it.width = width;
-    AddItem(*dialog, std::move(it), "CreateStaticText");
+    AddItem(h, *dialog, std::move(it), "CreateStaticText");
   }
 }
 
 void CreateEditRealRoutine(DialogId d, int32_t item, int32_t kind, double initial,
                            int16_t width) {
-  if (!Enter(kSelCreateEditReal, "CreateEditReal",
-             Args(Int(d), Int(item), Int(kind), Num(initial), Int(width))))
-    return;
-  if (DialogRecord* dialog = FindDialog(d, "CreateEditReal")) {
+  Host* h = Enter(kSelCreateEditReal, "CreateEditReal",
+                  Args(Int(d), Int(item), Int(kind), NumberText(initial), Int(width)));
+  if (h == nullptr) return;
+  if (DialogRecord* dialog = FindDialog(h, d, "CreateEditReal")) {
     // A field starts out showing the text of its initial value.
     DialogItem it = MakeItem(item, DialogItemKind::EditReal);
     it.width = width;
     it.editKind = kind;
     it.initial = initial;
     it.fieldText = FieldTextOf(initial);
-    AddItem(*dialog, std::move(it), "CreateEditReal");
+    AddItem(h, *dialog, std::move(it), "CreateEditReal");
   }
 }
 
 void SetItemHelpTextRoutine(DialogId d, int32_t item, const char* text) {
-  if (!Enter(kSelSetItemHelpText, "SetItemHelpText", Args(Int(d), Int(item), LogText(text))))
-    return;
-  DialogRecord* dialog = FindDialog(d, "SetItemHelpText");
+  Host* h = Enter(kSelSetItemHelpText, "SetItemHelpText", Args(Int(d), Int(item), LogText(text)));
+  if (h == nullptr) return;
+  DialogRecord* dialog = FindDialog(h, d, "SetItemHelpText");
   if (dialog == nullptr) return;
-  if (DialogItem* it = FindItem(*dialog, item, "SetItemHelpText"))
-    it->help = CopyText(text, "SetItemHelpText");
+  if (DialogItem* it = FindItem(h, *dialog, item, "SetItemHelpText"))
+    it->help = CopyText(h, text, "SetItemHelpText");
 }
 
 HostBool SetFirstLayoutItemRoutine(DialogId d, int32_t item) {
-  if (!Enter(kSelSetFirstLayoutItem, "SetFirstLayoutItem", Args(Int(d), Int(item)))) return 0;
-  DialogRecord* dialog = FindDialog(d, "SetFirstLayoutItem");
+  Host* h = Enter(kSelSetFirstLayoutItem, "SetFirstLayoutItem", Args(Int(d), Int(item)));
+  if (h == nullptr) return 0;
+  DialogRecord* dialog = FindDialog(h, d, "SetFirstLayoutItem");
   if (dialog != nullptr && !dialog->placements.empty()) {
-    Violation("SetFirstLayoutItem: the layout of dialog " + Int(d) + " has already started");
+    Violation(h, "SetFirstLayoutItem", "the layout of dialog " + Int(d) + " has already started");
     dialog->placements.push_back(Placement{PlaceHow::First, 0, item, 0, 0});
     return 0;
   }
-  return Place(PlaceHow::First, d, 0, item, 0, 0, "SetFirstLayoutItem");
+  return Place(h, PlaceHow::First, d, 0, item, 0, 0, "SetFirstLayoutItem");
 }
 
 HostBool PlaceItemBelowRoutine(DialogId d, int32_t reference, int32_t placed, int16_t dx,
                                int16_t dy) {
-  if (!Enter(kSelPlaceItemBelow, "PlaceItemBelow",
-             Args(Int(d), Int(reference), Int(placed), Int(dx), Int(dy))))
-    return 0;
-  return Place(PlaceHow::Below, d, reference, placed, dx, dy, "PlaceItemBelow");
+  Host* h = Enter(kSelPlaceItemBelow, "PlaceItemBelow",
+                  Args(Int(d), Int(reference), Int(placed), Int(dx), Int(dy)));
+  if (h == nullptr) return 0;
+  return Place(h, PlaceHow::Below, d, reference, placed, dx, dy, "PlaceItemBelow");
 }
 
 HostBool PlaceItemRightRoutine(DialogId d, int32_t reference, int32_t placed, int16_t dx,
                                int16_t dy) {
-  if (!Enter(kSelPlaceItemRight, "PlaceItemRight",
-             Args(Int(d), Int(reference), Int(placed), Int(dx), Int(dy))))
-    return 0;
-  return Place(PlaceHow::Right, d, reference, placed, dx, dy, "PlaceItemRight");
+  Host* h = Enter(kSelPlaceItemRight, "PlaceItemRight",
+                  Args(Int(d), Int(reference), Int(placed), Int(dx), Int(dy)));
+  if (h == nullptr) return 0;
+  return Place(h, PlaceHow::Right, d, reference, placed, dx, dy, "PlaceItemRight");
 }
 
 HostBool VerifyLayoutRoutine(DialogId d) {
-  if (!Enter(kSelVerifyLayout, "VerifyLayout", Args(Int(d)))) return 0;
-  EngineState& s = State();
-  DialogRecord* dialog = FindDialog(d, "VerifyLayout");
+  Host* h = Enter(kSelVerifyLayout, "VerifyLayout", Args(Int(d)));
+  if (h == nullptr) return 0;
+  DialogRecord* dialog = FindDialog(h, d, "VerifyLayout");
   if (dialog == nullptr) return 0;
   ++dialog->verifyCalls;
-  return Answer(s.verifyAnswer.value_or(LayoutIsSound(*dialog)));
+  return Answer(h, h->DialogState().verifyAnswer.value_or(LayoutIsSound(*dialog)));
 }
 
 void SetBooleanItemRoutine(DialogId d, int32_t item, HostBool value) {
-  if (!Enter(kSelSetBooleanItem, "SetBooleanItem", Args(Int(d), Int(item), Int(value)))) return;
-  DialogRecord* dialog = FindDialog(d, "SetBooleanItem");
+  Host* h = Enter(kSelSetBooleanItem, "SetBooleanItem", Args(Int(d), Int(item), Int(value)));
+  if (h == nullptr) return;
+  DialogRecord* dialog = FindDialog(h, d, "SetBooleanItem");
   if (dialog == nullptr) return;
-  DialogItem* it = FindItem(*dialog, item, "SetBooleanItem");
+  DialogItem* it = FindItem(h, *dialog, item, "SetBooleanItem");
   if (it == nullptr) return;
   if (it->kind != DialogItemKind::CheckBox) {
-    Violation("SetBooleanItem: item " + Int(item) + " is not a check box");
+    Violation(h, "SetBooleanItem", "item " + Int(item) + " is not a check box");
     return;
   }
   it->checked = value != 0;
 }
 
 void EnableItemRoutine(DialogId d, int32_t item, HostBool enabled) {
-  if (!Enter(kSelEnableItem, "EnableItem", Args(Int(d), Int(item), Int(enabled)))) return;
-  DialogRecord* dialog = FindDialog(d, "EnableItem");
+  Host* h = Enter(kSelEnableItem, "EnableItem", Args(Int(d), Int(item), Int(enabled)));
+  if (h == nullptr) return;
+  DialogRecord* dialog = FindDialog(h, d, "EnableItem");
   if (dialog == nullptr) return;
-  if (DialogItem* it = FindItem(*dialog, item, "EnableItem")) it->enabled = enabled != 0;
+  if (DialogItem* it = FindItem(h, *dialog, item, "EnableItem")) it->enabled = enabled != 0;
 }
 
 HostBool GetEditRealRoutine(DialogId d, int32_t item, int16_t kind, double* out) {
-  if (!Enter(kSelGetEditReal, "GetEditReal", Args(Int(d), Int(item), Int(kind)))) return 0;
-  DialogRecord* dialog = FindDialog(d, "GetEditReal");
+  Host* h = Enter(kSelGetEditReal, "GetEditReal", Args(Int(d), Int(item), Int(kind)));
+  if (h == nullptr) return 0;
+  DialogRecord* dialog = FindDialog(h, d, "GetEditReal");
   if (dialog == nullptr) return 0;
-  const DialogItem* it = FindItem(*dialog, item, "GetEditReal");
+  const DialogItem* it = FindItem(h, *dialog, item, "GetEditReal");
   if (it == nullptr) return 0;
   if (it->kind != DialogItemKind::EditReal) {
-    Violation("GetEditReal: item " + Int(item) + " is not a real-number field");
+    Violation(h, "GetEditReal", "item " + Int(item) + " is not a real-number field");
     return 0;
   }
   if (kind != it->editKind)
-    Violation("GetEditReal: kind " + Int(kind) + " for a field of kind " + Int(it->editKind));
-  if (out == nullptr) {
-    Violation("GetEditReal: null value address");
-    return 0;
-  }
+    Violation(h, "GetEditReal", "kind " + Int(kind) + " for a field of kind " + Int(it->editKind));
+  if (!NotNull(h, "GetEditReal", out, "value address")) return 0;
   const std::optional<double> value = ParseFieldText(it->fieldText);
   if (!value) return 0;
   *out = *value;
-  return Answer(true);
+  return Answer(h, true);
 }
 
 // Hands one event to the plug-in's handler; the value lives in host memory
 // for the length of the call, as a real dialog's would.
-void SendEvent(DialogEventHandler handler, DialogId d, int32_t item, int32_t value,
+void SendEvent(Host* h, DialogEventHandler handler, DialogId d, int32_t item, int32_t value,
                void* userData) {
   int32_t itemHit = item;
   int32_t data = value;
   handler(d, &itemHit, &data, userData);
-  if (itemHit != item) Violation("dialog event handler wrote itemHit");
+  if (itemHit != item) h->ReportViolation("dialog event handler wrote itemHit");
 }
 
 // Applies one scripted event as the user would make it, or records why the
 // user could not. The dialog is looked up afresh: the handler may have
 // created dialogs meanwhile.
-void PlayEvent(DialogId d, const DialogEvent& e, DialogEventHandler handler, void* userData) {
-  DialogRecord& dialog = State().dialogs[d - 1];
+void PlayEvent(Host* h, DialogId d, const DialogEvent& e, DialogEventHandler handler,
+               void* userData) {
+  DialogRecord& dialog = h->DialogState().dialogs[d - 1];
   DialogItem* it = dialog.Find(e.item);
   const bool click = e.kind == DialogEvent::Kind::Click;
   const std::string what = (click ? "click " : "text ") + Int(e.item);
@@ -362,34 +320,35 @@ void PlayEvent(DialogId d, const DialogEvent& e, DialogEventHandler handler, voi
   }
   if (click) it->checked = e.checked;
   else it->fieldText = e.text;
-  SendEvent(handler, d, e.item, click ? (e.checked ? 1 : 0) : 0, userData);
+  SendEvent(h, handler, d, e.item, click ? (e.checked ? 1 : 0) : 0, userData);
 }
 
 int32_t RunLayoutDialogRoutine(DialogId d, DialogEventHandler handler, void* userData) {
-  if (!Enter(kSelRunLayoutDialog, "RunLayoutDialog", Args(Int(d)))) return 0;
-  EngineState& s = State();
-  DialogRecord* dialog = FindDialog(d, "RunLayoutDialog");
+  Host* h = Enter(kSelRunLayoutDialog, "RunLayoutDialog", Args(Int(d)));
+  if (h == nullptr) return 0;
+  DialogRecord* dialog = FindDialog(h, d, "RunLayoutDialog");
   if (dialog == nullptr) return 0;
   if (handler == nullptr) {
-    Violation("RunLayoutDialog: no event handler");
+    Violation(h, "RunLayoutDialog", "no event handler");
     return 0;
   }
   if (dialog->running) {
-    Violation("RunLayoutDialog: dialog " + Int(d) + " is already running");
+    Violation(h, "RunLayoutDialog", "dialog " + Int(d) + " is already running");
     return 0;
   }
   DialogScript script;
-  if (!s.scripts.empty()) {
-    script = std::move(s.scripts.front());
-    s.scripts.pop_front();
+  std::deque<DialogScript>& scripts = h->DialogState().scripts;
+  if (!scripts.empty()) {
+    script = std::move(scripts.front());
+    scripts.pop_front();
   }
   dialog->running = true;
   ++dialog->runs;
 
-  SendEvent(handler, d, kDialogSetupEvent, 0, userData);
-  for (const DialogEvent& e : script.events) PlayEvent(d, e, handler, userData);
+  SendEvent(h, handler, d, kDialogSetupEvent, 0, userData);
+  for (const DialogEvent& e : script.events) PlayEvent(h, d, e, handler, userData);
 
-  DialogRecord& done = State().dialogs[d - 1];
+  DialogRecord& done = h->DialogState().dialogs[d - 1];
   int32_t closedBy = script.closeWith;
   const DialogItem* accept = done.Find(kDialogItemAccept);
   if (closedBy == kDialogItemAccept && accept != nullptr && !accept->enabled) {
@@ -404,16 +363,6 @@ int32_t RunLayoutDialogRoutine(DialogId d, DialogEventHandler handler, void* use
 }  // namespace
 
 // ---- records and scripts ----
-
-const DialogItem* DialogRecord::Find(int32_t item) const {
-  for (const DialogItem& it : items)
-    if (it.id == item) return &it;
-  return nullptr;
-}
-
-DialogItem* DialogRecord::Find(int32_t item) {
-  return const_cast<DialogItem*>(std::as_const(*this).Find(item));
-}
 
 DialogEvent Click(int32_t item, bool checked) {
   DialogEvent e;
@@ -431,20 +380,34 @@ DialogEvent TypeText(int32_t item, std::string text) {
   return e;
 }
 
-void QueueDialogScript(DialogScript script) { State().scripts.push_back(std::move(script)); }
-size_t PendingDialogScripts() { return State().scripts.size(); }
-void SetVerifyLayoutAnswer(std::optional<bool> answer) { State().verifyAnswer = answer; }
-const std::vector<DialogRecord>& Dialogs() { return State().dialogs; }
+// Each host keeps its own dialogs and scripts; with no host current there
+// are none, and a script has nothing to run on.
+void QueueDialogScript(DialogScript script) {
+  if (Host* h = CurrentHost()) h->DialogState().scripts.push_back(std::move(script));
+}
+
+size_t PendingDialogScripts() {
+  const Host* h = CurrentHost();
+  return h != nullptr ? h->DialogState().scripts.size() : 0;
+}
+
+void SetVerifyLayoutAnswer(std::optional<bool> answer) {
+  if (Host* h = CurrentHost()) h->DialogState().verifyAnswer = answer;
+}
+
+const std::vector<DialogRecord>& Dialogs() {
+  static const std::vector<DialogRecord> kNone;
+  const Host* h = CurrentHost();
+  return h != nullptr ? h->DialogState().dialogs : kNone;
+}
 
 const DialogRecord* LastDialog() {
-  const EngineState& s = State();
-  return s.dialogs.empty() ? nullptr : &s.dialogs.back();
+  const std::vector<DialogRecord>& dialogs = Dialogs();
+  return dialogs.empty() ? nullptr : &dialogs.back();
 }
 
 void ResetDialogEngine() {
-  gEngine = EngineState{};
-  gEngine.owner = CurrentHost();
-  gEngine.ownerCalls = gEngine.owner != nullptr ? gEngine.owner->CallCount() : 0;
+  if (Host* h = CurrentHost()) h->DialogState() = DialogEngineState{};
 }
 
 std::optional<double> ParseFieldText(const std::string& text) {

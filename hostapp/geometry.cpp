@@ -1,8 +1,8 @@
+#include "hostapp/geometry.h"
+
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
-
-#include "hostapp/routines.h"
 
 namespace hostapp {
 
@@ -51,11 +51,11 @@ HostWorldRect EmptyRect() { return HostWorldRect{-DBL_MAX, DBL_MAX, DBL_MAX, -DB
 bool ComputeBounds(const Object& o, HostWorldRect* out) {
   Box b;
   switch (o.type) {
-    case 2:
+    case kLineType:
       b.Add(o.first.x, o.first.y);
       b.Add(o.second.x, o.second.y);
       break;
-    case 6: {
+    case kArcType: {
       HostWorldPt s = ArcPoint(o, o.startDeg), e = ArcPoint(o, o.startDeg + o.sweepDeg);
       b.Add(s.x, s.y);
       b.Add(e.x, e.y);
@@ -66,20 +66,20 @@ bool ComputeBounds(const Object& o, HostWorldRect* out) {
       }
       break;
     }
-    case 5:
-    case 21:
+    case kVertexListType:
+    case kCurvedVertexListType:
       for (const Vertex& v : o.vertices) b.Add(v.p.x, v.p.y);
       break;
-    case 25:
+    case kVertexList3DType:
       for (const HostWorldPt3D& v : o.vertices3d) b.Add(v.x, v.y);
       break;
-    case 17:
+    case kPointType:
       b.Add(o.point.x, o.point.y);
       break;
-    case 9:
+    case kPoint3DType:
       b.Add(o.point3d.x, o.point3d.y);
       break;
-    case 15:
+    case kFourPoints3DType:
       for (const HostWorldPt3D& p : o.points3d) b.Add(p.x, p.y);
       break;
     default:
@@ -100,7 +100,7 @@ std::vector<Vertex> ArcToVertices(const Object& a) {
   const double sweep = std::isfinite(a.sweepDeg) ? std::clamp(a.sweepDeg, -360.0, 360.0) : 0.0;
   const bool circular =
       std::fabs(a.hRadius - a.vRadius) <= kCircularRelTol * std::max(std::fabs(a.hRadius), 1.0);
-  out.push_back(Vertex{ArcPoint(a, a.startDeg), 0, 0.0});
+  out.push_back(Vertex{ArcPoint(a, a.startDeg), kPlainCorner, 0.0});
   if (circular) {
     // Pieces of at most a quarter turn, each an arc vertex at the point where
     // the tangents at its ends meet, with a corner on the arc between pieces;
@@ -112,8 +112,8 @@ std::vector<Vertex> ArcToVertices(const Object& a) {
     for (int k = 0; k < pieces; ++k) {
       const double mid = (a.startDeg + step * (k + 0.5)) * kDegToRad;
       out.push_back(Vertex{HostWorldPt{a.center.y + reach * std::sin(mid), a.center.x + reach * std::cos(mid)},
-                           3, r});
-      out.push_back(Vertex{ArcPoint(a, a.startDeg + step * (k + 1)), 0, 0.0});
+                           kArcVertex, r});
+      out.push_back(Vertex{ArcPoint(a, a.startDeg + step * (k + 1)), kPlainCorner, 0.0});
     }
     return out;
   }
@@ -122,7 +122,7 @@ std::vector<Vertex> ArcToVertices(const Object& a) {
   const double maxStepDeg = 2.0 * std::acos(1.0 - kEllipseChordRelTol) / kDegToRad;
   const int steps = std::max(1, static_cast<int>(std::ceil(std::fabs(sweep) / maxStepDeg)));
   for (int i = 1; i <= steps; ++i)
-    out.push_back(Vertex{ArcPoint(a, a.startDeg + sweep * i / steps), 0, 0.0});
+    out.push_back(Vertex{ArcPoint(a, a.startDeg + sweep * i / steps), kPlainCorner, 0.0});
   return out;
 }
 

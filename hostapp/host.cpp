@@ -3,13 +3,10 @@
 #include <dlfcn.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstring>
 #include <unordered_set>
 #include <utility>
 
-#include "hostapp/dialog_engine.h"
-#include "hostapp/routines.h"
+#include "hostapp/geometry.h"
 
 namespace hostapp {
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "cleanup/host_abi.h"
+#include "hostapp/dialog_records.h"
 #include "hostapp/objects.h"
 
 namespace hostapp {
@@ -78,7 +79,7 @@ class Host {
     // drawing makes millions of calls: front ends leave this off and, when
     // asked, stream the log to a file instead (StreamCallsTo).
     bool logCalls = true;
-    int16_t newPolylineType = 5;  // type code of CreatePolyline's objects
+    int16_t newPolylineType = kVertexListType;  // type code of CreatePolyline's objects
     NewObjectPlace newObjects = NewObjectPlace::kBeforeVisited;
   } settings;
   void SetMissing(int32_t selector, bool missing = true);
@@ -124,6 +125,8 @@ class Host {
   void LogCall(int32_t selector, const char* routine, std::string args);
   void ReportViolation(std::string what);
   uint8_t True() const { return settings.trueValue; }
+  DialogEngineState& DialogState() { return dialogState_; }
+  const DialogEngineState& DialogState() const { return dialogState_; }
 
   // Counting and hooks of one routine call; inline so the routines stay cheap.
   void Enter(int32_t selector) {
@@ -210,6 +213,8 @@ class Host {
   std::vector<std::string> violations_;
   bool updatesOn_ = true;
   int16_t commandMode_ = -1;
+
+  DialogEngineState dialogState_;
 
   void* library_ = nullptr;
   PluginMainFn main_ = nullptr;

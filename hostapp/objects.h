@@ -14,7 +14,7 @@ namespace hostapp {
 
 struct Vertex {
   HostWorldPt p{};    // y first, as everywhere in the host interface
-  int32_t type = 0;   // 0 plain corner, 3 arc vertex (tangent point), others opaque
+  int32_t type = kPlainCorner;  // or kArcVertex (tangent point); others opaque
   double radius = 0;
 };
 

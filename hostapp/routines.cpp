@@ -4,13 +4,13 @@
 // logging is on), then checks the call against the contract: a violating call
 // is reported, answers 0 and changes nothing.
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <string>
 
 #include "hostapp/dialog_engine.h"
+#include "hostapp/geometry.h"
 #include "hostapp/host.h"
-#include "hostapp/routines.h"
+#include "hostapp/routine_checks.h"
 
 namespace hostapp {
 
@@ -22,11 +22,7 @@ void Put(std::string& s, int32_t v) { s += std::to_string(v); }
 void Put(std::string& s, int16_t v) { s += std::to_string(v); }
 void Put(std::string& s, uint32_t v) { s += std::to_string(v); }
 void Put(std::string& s, uint8_t v) { s += std::to_string(unsigned(v)); }
-void Put(std::string& s, double v) {
-  char buf[32];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  s.append(buf, r.ptr);
-}
+void Put(std::string& s, double v) { s += NumberText(v); }
 void Put(std::string& s, const char* text) {
   s += '"';
   s += text != nullptr ? text : "(null)";
@@ -56,32 +52,17 @@ std::string Fmt(T first, Rest... rest) {
 
 constexpr size_t kTextLimit = kHostTextBufferSize;
 
-// True when text is NUL-terminated within the 256-byte buffer; reads byte by
-// byte so a short text is never read past its end.
-bool TextOk(const char* text) {
-  if (text == nullptr) return false;
-  for (size_t i = 0; i < kTextLimit; ++i)
-    if (text[i] == '\0') return true;
-  return false;
-}
+bool TextOk(const char* text) { return TextEnd(text) != nullptr; }
 
 // A text for the log that is safe to print even when unterminated.
 const char* LogText(const char* text) { return TextOk(text) ? text : "(bad text)"; }
 
-bool IsVertexList(int16_t t) { return t == 5 || t == 21; }
+bool IsVertexList(int16_t t) { return t == kVertexListType || t == kCurvedVertexListType; }
 
 }  // namespace
 
 // Every routine of the interface; a friend of Host so it can reach the drawing.
 struct Routines {
-  static Host* Begin(int32_t sel) {
-    Host* h = CurrentHost();
-    if (h != nullptr) h->Enter(sel);
-    return h;
-  }
-  static void Violation(Host* h, const char* routine, const std::string& what) {
-    h->ReportViolation(std::string(routine) + ": " + what);
-  }
   // The live object behind o, or nullptr (reported).
   static Object* Live(Host* h, const char* routine, ObjectHandle o) {
     if (!h->Alive(o)) {
@@ -100,22 +81,18 @@ struct Routines {
   }
   static Object* VertexObject(Host* h, const char* routine, ObjectHandle o, bool allow3d) {
     Object* obj = Live(h, routine, o);
-    if (obj != nullptr && !IsVertexList(obj->type) && !(allow3d && obj->type == 25)) {
+    if (obj != nullptr && !IsVertexList(obj->type) && !(allow3d && obj->type == kVertexList3DType)) {
       Violation(h, routine, "object " + std::to_string(o) + " has type " + std::to_string(obj->type));
       return nullptr;
     }
     return obj;
-  }
-  static bool NotNull(Host* h, const char* routine, const void* p, const char* what) {
-    if (p == nullptr) Violation(h, routine, std::string("null ") + what);
-    return p != nullptr;
   }
   static bool Text(Host* h, const char* routine, const char* text, const char* what) {
     if (!TextOk(text)) Violation(h, routine, std::string(what) + " is null or not terminated within 256 bytes");
     return TextOk(text);
   }
   static size_t VertexCount(const Object& o) {
-    return o.type == 25 ? o.vertices3d.size() : o.vertices.size();
+    return o.type == kVertexList3DType ? o.vertices3d.size() : o.vertices.size();
   }
   static bool Index(Host* h, const char* routine, const Object& o, int16_t index) {
     const size_t n = VertexCount(o);
@@ -125,10 +102,9 @@ struct Routines {
     }
     return true;
   }
-  static HostBool B(Host* h, bool v) { return v ? h->True() : 0; }
 
 #define HOST_BEGIN(sel, name, ret, ...)                                  \
-  Host* h = Begin(sel);                                                  \
+  Host* h = EnterRoutine(sel);                                           \
   if (h == nullptr) return ret;                                          \
   if (h->Logging()) h->LogCall(sel, name, Fmt(__VA_ARGS__));             \
   [[maybe_unused]] const char* const routine = name
@@ -137,7 +113,7 @@ struct Routines {
 
   static HostBool ConfirmCommand(int16_t listId, int16_t index, HostBool flag) {
     HOST_BEGIN(kSelConfirmCommand, "ConfirmCommand", 0, listId, index, flag);
-    return B(h, h->settings.confirm);
+    return Answer(h, h->settings.confirm);
   }
   static void SetCommandMode(int16_t mode) {
     HOST_BEGIN(kSelSetCommandMode, "SetCommandMode", , mode);
@@ -277,7 +253,7 @@ struct Routines {
     HOST_BEGIN(kSelGetObjectBounds, "GetObjectBounds", 0, o);
     Object* obj = Live(h, routine, o);
     if (obj == nullptr || !NotNull(h, routine, out, "out rectangle")) return 0;
-    return B(h, ComputeBounds(*obj, out));
+    return Answer(h, ComputeBounds(*obj, out));
   }
   static void DeleteObject(ObjectHandle o, HostBool flag) {
     HOST_BEGIN(kSelDeleteObject, "DeleteObject", , o, flag);
@@ -383,14 +359,14 @@ struct Routines {
       return 0;
     if (h->settings.createLineFails) return 0;
     Object o;
-    o.type = 2;
+    o.type = kLineType;
     o.first = *first;
     o.second = *second;
     return h->InsertNew(o);
   }
   static void GetLineEnds(ObjectHandle o, HostWorldPt* first, HostWorldPt* second) {
     HOST_BEGIN(kSelGetLineEnds, "GetLineEnds", , o);
-    Object* obj = OfType(h, routine, o, 2);
+    Object* obj = OfType(h, routine, o, kLineType);
     if (obj == nullptr || !NotNull(h, routine, first, "first point") ||
         !NotNull(h, routine, second, "second point"))
       return;
@@ -399,7 +375,7 @@ struct Routines {
   }
   static void SetLineEnds(ObjectHandle o, const HostWorldPt* first, const HostWorldPt* second) {
     HOST_BEGIN(kSelSetLineEnds, "SetLineEnds", , o, first, second);
-    Object* obj = OfType(h, routine, o, 2);
+    Object* obj = OfType(h, routine, o, kLineType);
     if (obj == nullptr || !NotNull(h, routine, first, "first point") ||
         !NotNull(h, routine, second, "second point"))
       return;
@@ -409,7 +385,7 @@ struct Routines {
   static void GetArcGeometry(ObjectHandle o, double* startDeg, double* sweepDeg, HostWorldPt* center,
                              double* hRadius, double* vRadius) {
     HOST_BEGIN(kSelGetArcGeometry, "GetArcGeometry", , o);
-    Object* obj = OfType(h, routine, o, 6);
+    Object* obj = OfType(h, routine, o, kArcType);
     if (obj == nullptr || !NotNull(h, routine, startDeg, "start") ||
         !NotNull(h, routine, sweepDeg, "sweep") || !NotNull(h, routine, center, "centre") ||
         !NotNull(h, routine, hRadius, "horizontal radius") ||
@@ -423,26 +399,26 @@ struct Routines {
   }
   static void SetArcAngles(ObjectHandle o, double startDeg, double sweepDeg) {
     HOST_BEGIN(kSelSetArcAngles, "SetArcAngles", , o, startDeg, sweepDeg);
-    Object* obj = OfType(h, routine, o, 6);
+    Object* obj = OfType(h, routine, o, kArcType);
     if (obj == nullptr) return;
     obj->startDeg = startDeg;
     obj->sweepDeg = sweepDeg;
   }
   static void GetObjectPoint(ObjectHandle o, HostWorldPt* out) {
     HOST_BEGIN(kSelGetObjectPoint, "GetObjectPoint", , o);
-    Object* obj = OfType(h, routine, o, 17);
+    Object* obj = OfType(h, routine, o, kPointType);
     if (obj == nullptr || !NotNull(h, routine, out, "out point")) return;
     *out = obj->point;
   }
   static void GetObjectPoint3D(ObjectHandle o, HostWorldPt3D* out) {
     HOST_BEGIN(kSelGetObjectPoint3D, "GetObjectPoint3D", , o);
-    Object* obj = OfType(h, routine, o, 9);
+    Object* obj = OfType(h, routine, o, kPoint3DType);
     if (obj == nullptr || !NotNull(h, routine, out, "out point")) return;
     *out = obj->point3d;
   }
   static void GetObjectPoints3D(ObjectHandle o, HostWorldPt3D* outFour) {
     HOST_BEGIN(kSelGetObjectPoints3D, "GetObjectPoints3D", , o);
-    Object* obj = OfType(h, routine, o, 15);
+    Object* obj = OfType(h, routine, o, kFourPoints3DType);
     if (obj == nullptr || !NotNull(h, routine, outFour, "out points")) return;
     const Object& face = *obj;
     std::copy(face.points3d.begin(), face.points3d.end(), outFour);
@@ -484,7 +460,7 @@ struct Routines {
     HOST_BEGIN(kSelDeleteVertex, "DeleteVertex", , o, index);
     Object* obj = VertexObject(h, routine, o, true);
     if (obj == nullptr || !Index(h, routine, *obj, index)) return;
-    if (obj->type == 25)
+    if (obj->type == kVertexList3DType)
       obj->vertices3d.erase(obj->vertices3d.begin() + (index - 1));
     else
       obj->vertices.erase(obj->vertices.begin() + (index - 1));
@@ -512,7 +488,7 @@ struct Routines {
     Object* obj = VertexObject(h, routine, o, true);
     if (obj == nullptr || !Index(h, routine, *obj, index) || !NotNull(h, routine, p, "out point"))
       return;
-    if (obj->type == 25) {
+    if (obj->type == kVertexList3DType) {
       *p = obj->vertices3d[index - 1];
     } else {
       const Vertex& v = obj->vertices[index - 1];
@@ -522,7 +498,7 @@ struct Routines {
   static HostBool IsPolyClosed(ObjectHandle o) {
     HOST_BEGIN(kSelIsPolyClosed, "IsPolyClosed", 0, o);
     Object* obj = VertexObject(h, routine, o, true);
-    return obj != nullptr ? B(h, obj->closed) : 0;
+    return obj != nullptr ? Answer(h, obj->closed) : 0;
   }
   static void SetPolyClosed(ObjectHandle o, HostBool closed) {
     HOST_BEGIN(kSelSetPolyClosed, "SetPolyClosed", , o, closed);
@@ -538,22 +514,22 @@ struct Routines {
   }
   static ObjectHandle ConvertToPolyline(ObjectHandle o, HostBool flag) {
     HOST_BEGIN(kSelConvertToPolyline, "ConvertToPolyline", 0, o, flag);
-    Object* obj = OfType(h, routine, o, 6);
+    Object* obj = OfType(h, routine, o, kArcType);
     if (obj == nullptr || h->settings.convertToPolylineFails) return 0;
     std::vector<Vertex> vertices = ArcToVertices(*obj);
     ObjectHandle target = h->settings.convertInPlace ? o : h->Replace(o);
     Object& t = h->slots_[target].obj;
-    t.type = 21;
+    t.type = kCurvedVertexListType;
     t.vertices = std::move(vertices);
     t.closed = false;
     return target;
   }
   static ObjectHandle ConvertToType5Object(ObjectHandle o, HostBool flag) {
     HOST_BEGIN(kSelConvertToType5Object, "ConvertToType5Object", 0, o, flag);
-    Object* obj = OfType(h, routine, o, 21);
+    Object* obj = OfType(h, routine, o, kCurvedVertexListType);
     if (obj == nullptr || h->settings.convertToType5Fails) return 0;
     ObjectHandle target = h->settings.convertInPlace ? o : h->Replace(o);
-    h->slots_[target].obj.type = 5;
+    h->slots_[target].obj.type = kVertexListType;
     return target;
   }
 

@@ -52,6 +52,30 @@ typedef struct { double y, x; } HostWorldPt;                       /* y first! *
 typedef struct { double top, left, bottom, right; } HostWorldRect; /* y grows up */
 typedef struct { double x, y, z; } HostWorldPt3D;                  /* x first */
 
+/* ---- Object and vertex types -------------------------------------------- *
+ * The type codes GetObjectType answers that the routines below treat apart;
+ * any other code is an object with bounds alone, as 3, 4 and 10 are. */
+
+enum HostObjectType {
+  kLineType = 2,              /* two end points (17, 120, 121) */
+  kBoxType3 = 3,              /* bounds alone */
+  kBoxType4 = 4,              /* bounds alone */
+  kVertexListType = 5,        /* flat vertex list of plain corners (83 makes one) */
+  kArcType = 6,               /* centre, radii and angles (224, 225) */
+  kPoint3DType = 9,           /* one 3D point (316) */
+  kValueBoxType = 10,         /* bounds plus a 32-bit value (493) */
+  kFourPoints3DType = 15,     /* four 3D points (297) plus a 32-bit value (127) */
+  kPointType = 17,            /* one point (315) */
+  kCurvedVertexListType = 21, /* flat vertex list that may hold arc vertices (119 makes one) */
+  kVertexList3DType = 25      /* vertex list of 3D points (65) */
+};
+
+/* Vertex types of flat vertex lists (12, 85, 68); any other is opaque. */
+enum HostVertexType {
+  kPlainCorner = 0, /* a corner the outline runs straight through */
+  kArcVertex = 3    /* where an arc's end tangents meet, with the arc's radius */
+};
+
 enum {
   kHostTextBufferSize = 256,      /* texts: at most 255 bytes plus NUL */
   kSettingsRecordSize = 68,       /* the plug-in's settings block */

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "driver/run_marks.h"
+#include "base/run_marks.h"
 #include "host/host_calls.h"
 
 namespace {

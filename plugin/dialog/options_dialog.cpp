@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "entry/settings.h"
+#include "base/settings.h"
 #include "host/host_calls.h"
 
 namespace {

@@ -2,15 +2,11 @@
 
 #include <cstddef>
 
-#include "driver/run_globals.h"
-#include "driver/run_marks.h"
+#include "base/run_globals.h"
+#include "base/run_marks.h"
 #include "host/host_calls.h"
 #include "index/candidate_index.h"
 #include "passes/passes.h"
-
-ClassId gMarkerClass = 0;
-uint8_t gFlag5Enabled = 0;
-uint8_t gFlag7Enabled = 0;
 
 namespace {
 

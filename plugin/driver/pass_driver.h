@@ -1,8 +1,8 @@
 // Runs the enabled clean-up passes, then the final sweep of the marker class.
 #pragma once
 
+#include "base/settings.h"
 #include "cleanup/host_abi.h"
-#include "entry/settings.h"
 
 // False when the passes could not run because the host gave no marker class.
 bool RunPasses(CallbackPtr cbp, CommandOptions options);

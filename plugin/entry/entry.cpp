@@ -2,14 +2,11 @@
 
 #include <cstring>
 
+#include "base/run_globals.h"
+#include "base/settings.h"
 #include "dialog/options_dialog.h"
 #include "driver/pass_driver.h"
-#include "driver/run_globals.h"
-#include "entry/settings.h"
 #include "host/host_calls.h"
-
-double gPointTolerance = 0.0;
-double gSizeTolerance = 0.0;
 
 namespace {
 

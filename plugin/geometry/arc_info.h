@@ -1,8 +1,8 @@
 // An arc object read through the host, for one comparison inside a pass.
 #pragma once
 
+#include "base/world_types.h"
 #include "cleanup/host_abi.h"
-#include "geometry/world_types.h"
 
 struct ArcInfo {
   ObjectHandle object;

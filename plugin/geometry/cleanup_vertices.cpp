@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "attributes/attributes.h"
-#include "driver/run_globals.h"
+#include "base/object_types.h"
+#include "base/run_globals.h"
 #include "geometry/coords.h"
-#include "geometry/object_types.h"
 #include "geometry/vertex_read.h"
 #include "geometry/window_line.h"
 #include "host/host_calls.h"

@@ -3,7 +3,7 @@
 #include <cfloat>
 #include <cmath>
 
-#include "driver/run_globals.h"
+#include "base/run_globals.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // passes rests on these.
 #pragma once
 
-#include "geometry/world_types.h"
+#include "base/world_types.h"
 #include "runtime/debug_report.h"
 
 // Relative tolerance of exact geometric equality (and the magnitude below

@@ -1,6 +1,6 @@
 #include "geometry/vertex_read.h"
 
-#include "geometry/object_types.h"
+#include "base/object_types.h"
 #include "host/host_calls.h"
 
 VertexRead ReadVertex(CallbackPtr cbp, ObjectHandle object, int index) {

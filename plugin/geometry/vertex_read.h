@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
+#include "base/world_types.h"
 #include "cleanup/host_abi.h"
-#include "geometry/world_types.h"
 
 struct VertexRead {
   WorldPt p;

@@ -4,7 +4,7 @@
 // dropped against the stretch that replaces them.
 #pragma once
 
-#include "geometry/world_types.h"
+#include "base/world_types.h"
 
 // The line from a window's anchor to its end, worked out once per window.
 struct WindowLine {

@@ -3,7 +3,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "driver/run_marks.h"
+#include "base/run_marks.h"
 
 CallbackPtr gCBP = nullptr;
 ObjectChangeListener gObjectChangeListener = nullptr;

@@ -9,13 +9,13 @@
 //
 // This is the only place that calls into the host by selector. Class
 // changes, conversions and deletions are also reported to the run's marks
-// (driver/run_marks.h); that costs no host call.
+// (base/run_marks.h); that costs no host call.
 #pragma once
 
 #include <cstdint>
 
+#include "base/world_types.h"
 #include "cleanup/host_abi.h"
-#include "geometry/world_types.h"
 
 // The callback pointer of the host call being served; set only by the entry
 // point. Null while the library is loaded and idle.

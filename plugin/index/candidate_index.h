@@ -21,8 +21,8 @@
 
 #include <cstdint>
 
+#include "base/world_types.h"
 #include "cleanup/host_abi.h"
-#include "geometry/world_types.h"
 
 // An axis-aligned box; usable when finite with min <= max on every axis.
 // The third axis is one a pass may key by besides place (the merge pass keys

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "attributes/attributes.h"
-#include "geometry/object_types.h"
-#include "geometry/world_types.h"
+#include "base/object_types.h"
+#include "base/world_types.h"
 #include "host/host_calls.h"
 #include "passes/passes.h"
 

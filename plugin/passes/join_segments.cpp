@@ -12,12 +12,12 @@
 #include <numbers>
 
 #include "attributes/attributes.h"
-#include "driver/run_globals.h"
+#include "base/object_types.h"
+#include "base/run_globals.h"
+#include "base/world_types.h"
 #include "geometry/arc_info.h"
 #include "geometry/cleanup_vertices.h"
 #include "geometry/coords.h"
-#include "geometry/object_types.h"
-#include "geometry/world_types.h"
 #include "host/host_calls.h"
 #include "index/candidate_index.h"
 #include "passes/passes.h"

@@ -6,9 +6,9 @@
 #include <limits>
 
 #include "attributes/attributes.h"
-#include "driver/run_globals.h"
+#include "base/object_types.h"
+#include "base/run_globals.h"
 #include "geometry/coords.h"
-#include "geometry/object_types.h"
 #include "host/host_calls.h"
 #include "index/candidate_index.h"
 #include "passes/passes.h"

@@ -6,13 +6,13 @@
 #include <cstdint>
 #include <limits>
 
-#include "driver/run_globals.h"
+#include "base/object_types.h"
+#include "base/run_globals.h"
+#include "base/world_types.h"
 #include "geometry/cleanup_vertices.h"
 #include "geometry/coords.h"
-#include "geometry/object_types.h"
 #include "geometry/vertex_read.h"
 #include "geometry/window_line.h"
-#include "geometry/world_types.h"
 #include "host/host_calls.h"
 #include "index/thresholds.h"
 #include "passes/passes.h"

@@ -2,9 +2,9 @@
 // tolerance (limits included). Types 9 and 17 are never removed here.
 #include <cstdint>
 
-#include "driver/run_globals.h"
+#include "base/object_types.h"
+#include "base/run_globals.h"
 #include "geometry/coords.h"
-#include "geometry/object_types.h"
 #include "host/host_calls.h"
 #include "passes/passes.h"
 

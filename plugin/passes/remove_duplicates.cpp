@@ -10,9 +10,9 @@
 #include <limits>
 
 #include "attributes/attributes.h"
+#include "base/object_types.h"
 #include "geometry/arc_info.h"
 #include "geometry/coords.h"
-#include "geometry/object_types.h"
 #include "host/host_calls.h"
 #include "index/candidate_index.h"
 #include "passes/passes.h"

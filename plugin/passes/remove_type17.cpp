@@ -1,5 +1,5 @@
 // Removes every type-17 object, whatever its size, class or attributes.
-#include "geometry/object_types.h"
+#include "base/object_types.h"
 #include "host/host_calls.h"
 #include "passes/passes.h"
 

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <cstdint>
 
-#include "driver/run_globals.h"
+#include "base/object_types.h"
+#include "base/run_globals.h"
+#include "base/world_types.h"
 #include "geometry/cleanup_vertices.h"
-#include "geometry/object_types.h"
-#include "geometry/world_types.h"
 #include "host/host_calls.h"
 #include "passes/passes.h"
 

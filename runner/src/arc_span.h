@@ -4,7 +4,11 @@
 // go through here, so that a full turn stays a full turn.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
+#include <numbers>
+#include <utility>
+#include <vector>
 
 namespace drawclean {
 
@@ -48,6 +52,29 @@ inline CcwArc CcwArcOf(double startDeg, double sweepDeg) {
   if (a.sweepDeg >= kTurnDeg - slack) a = {startDeg, kTurnDeg};
   else if (a.sweepDeg <= slack) a = {startDeg, 0.0};
   return a;
+}
+
+// An angle in [0, 360).
+inline double NormalizedDeg(double a) {
+  a = std::fmod(a, kTurnDeg);
+  if (a < 0) a += kTurnDeg;
+  return a;
+}
+
+// Points along an arc of an ellipse with radii rx, ry, rotated by rotDeg
+// about its centre, from startDeg through sweepDeg (at most a turn either
+// way), for a picture: `stepsPerTurn` pieces to a turn, at least two.
+inline void AppendArcPoints(double cx, double cy, double rx, double ry, double rotDeg, double startDeg,
+                            double sweepDeg, int stepsPerTurn, std::vector<std::pair<double, double>>& out) {
+  constexpr double kDeg = std::numbers::pi / 180;
+  sweepDeg = std::clamp(sweepDeg, -kTurnDeg, kTurnDeg);
+  const int n = std::max(2, int(std::fabs(sweepDeg) / kTurnDeg * stepsPerTurn) + 1);
+  const double c = std::cos(rotDeg * kDeg), s = std::sin(rotDeg * kDeg);
+  for (int i = 0; i <= n; ++i) {
+    const double a = (startDeg + sweepDeg * i / n) * kDeg;
+    const double x = rx * std::cos(a), y = ry * std::sin(a);
+    out.emplace_back(cx + x * c - y * s, cy + x * s + y * c);
+  }
 }
 
 }  // namespace drawclean

@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <map>
 
-#include "dxf_tags.h"
+#include "shown.h"
 
 namespace drawclean {
 namespace {

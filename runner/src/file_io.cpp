@@ -1,5 +1,7 @@
 #include "file_io.h"
 
+#include "hostapp/large_blocks.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -62,10 +64,14 @@ bool ReadFile(const std::string& path, std::string& text, std::string* error) {
     if (error) *error = std::strerror(errno);
     return false;
   }
+  // A regular file is read in one piece into room made for all of it:
+  // grown by doubling, a large drawing would briefly need its old and new
+  // copy, and keep up to twice its size.
   text.clear();
-  // Room for the whole file at once: grown by doubling, a large drawing
-  // would briefly need its old and new copy, and keep up to twice its size.
-  if (S_ISREG(st.st_mode) && st.st_size > 0) text.reserve(size_t(st.st_size));
+  if (S_ISREG(st.st_mode) && st.st_size > 0) {
+    text.resize(size_t(st.st_size));
+    text.resize(std::fread(text.data(), 1, text.size(), f));
+  }
   char buf[1 << 16];
   size_t n;
   while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
@@ -73,6 +79,50 @@ bool ReadFile(const std::string& path, std::string& text, std::string* error) {
   std::fclose(f);
   if (bad && error) *error = "read error";
   return !bad;
+}
+
+bool ReadFileBytes(const std::string& path, FileBytes& out, std::string* error) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    // Not a regular file (or gone): read as it comes, whatever it is.
+    auto text = std::make_shared<std::string>();
+    if (!ReadFile(path, *text, error)) return false;
+    out.text = *text;
+    out.owner = std::move(text);
+    return true;
+  }
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (error) *error = std::strerror(errno);
+    return false;
+  }
+  // Room for the size stat gave, one byte more to see whether it grew.
+  const size_t room = size_t(st.st_size) + 1;
+  auto* block = static_cast<char*>(hostapp::AllocateLarge(room));
+  std::shared_ptr<const char> owner(block, [room](const char* p) { hostapp::FreeLarge(const_cast<char*>(p), room); });
+  size_t got = 0;
+  while (got < room) {
+    const ssize_t n = ::read(fd, block + got, room - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      if (error) *error = "read error";
+      ::close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    got += size_t(n);
+  }
+  ::close(fd);
+  if (got == room) {  // it grew while being read: read it as it comes
+    auto text = std::make_shared<std::string>();
+    if (!ReadFile(path, *text, error)) return false;
+    out.text = *text;
+    out.owner = std::move(text);
+    return true;
+  }
+  out.text = std::string_view(block, got);
+  out.owner = std::move(owner);
+  return true;
 }
 
 std::string FollowLinks(const std::string& path, std::string* error) {

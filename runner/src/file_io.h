@@ -13,11 +13,21 @@
 
 #include <sys/types.h>
 
+#include <memory>
 #include <string>
+#include <string_view>
 
 namespace drawclean {
 
 bool ReadFile(const std::string& path, std::string& text, std::string* error);
+
+// A file's bytes in one block of memory fit for a large drawing; the block
+// lives as long as anything holds `owner`.
+struct FileBytes {
+  std::shared_ptr<const void> owner;
+  std::string_view text;
+};
+bool ReadFileBytes(const std::string& path, FileBytes& out, std::string* error);
 
 class PendingOutput {
  public:

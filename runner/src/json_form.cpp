@@ -7,7 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "dxf_tags.h"
+#include "shown.h"
 
 namespace drawclean {
 namespace {
@@ -68,22 +68,23 @@ bool Zero(const HostWorldPt& p) { return p.x == 0 && p.y == 0 && !std::signbit(p
 bool Zero(const HostWorldPt3D& p) { return p.x == 0 && p.y == 0 && p.z == 0 && !std::signbit(p.x) && !std::signbit(p.y) && !std::signbit(p.z); }
 bool Zero(double d) { return d == 0 && !std::signbit(d); }
 
-bool UsesVertices(int16_t t) { return t == 5 || t == 21; }
+bool UsesVertices(int16_t t) { return t == kVertexListType || t == kCurvedVertexListType; }
 bool HasOwnGeometry(int16_t t) {
-  return t == 2 || t == 6 || UsesVertices(t) || t == 25 || t == 17 || t == 9 || t == 15;
+  return t == kLineType || t == kArcType || UsesVertices(t) || t == kVertexList3DType || t == kPointType ||
+         t == kPoint3DType || t == kFourPoints3DType;
 }
 
 // The members without which an object of the type has no geometry: a
 // missing one would read as zeros, which degenerate removal then deletes.
 std::vector<const char*> RequiredMembers(int16_t t) {
   switch (t) {
-    case 2: return {"first", "second"};
-    case 6: return {"center", "hRadius", "vRadius", "startDeg", "sweepDeg"};
-    case 5: case 21: return {"vertices"};
-    case 25: return {"vertices3d"};
-    case 17: return {"point"};
-    case 9: return {"point3d"};
-    case 15: return {"points3d"};
+    case kLineType: return {"first", "second"};
+    case kArcType: return {"center", "hRadius", "vRadius", "startDeg", "sweepDeg"};
+    case kVertexListType: case kCurvedVertexListType: return {"vertices"};
+    case kVertexList3DType: return {"vertices3d"};
+    case kPointType: return {"point"};
+    case kPoint3DType: return {"point3d"};
+    case kFourPoints3DType: return {"points3d"};
     default: return {"bounds"};
   }
 }
@@ -221,16 +222,16 @@ json WriteObject(const Object& o, const hostapp::Host& host) {
   const int16_t t = o.type;
   // Each field goes out when the type uses it, and any other field whenever
   // it holds something, so nothing the host keeps is lost.
-  if (t == 2 || !Zero(o.first)) j["first"] = J(o.first);
-  if (t == 2 || !Zero(o.second)) j["second"] = J(o.second);
-  if (t == 6 || !Zero(o.center)) j["center"] = J(o.center);
-  if (t == 6 || !Zero(o.hRadius)) j["hRadius"] = o.hRadius;
-  if (t == 6 || !Zero(o.vRadius)) j["vRadius"] = o.vRadius;
-  if (t == 6 || !Zero(o.startDeg)) j["startDeg"] = o.startDeg;
-  if (t == 6 || !Zero(o.sweepDeg)) j["sweepDeg"] = o.sweepDeg;
-  if (t == 17 || !Zero(o.point)) j["point"] = J(o.point);
-  if (t == 9 || !Zero(o.point3d)) j["point3d"] = J(o.point3d);
-  bool anyFace = t == 15;
+  if (t == kLineType || !Zero(o.first)) j["first"] = J(o.first);
+  if (t == kLineType || !Zero(o.second)) j["second"] = J(o.second);
+  if (t == kArcType || !Zero(o.center)) j["center"] = J(o.center);
+  if (t == kArcType || !Zero(o.hRadius)) j["hRadius"] = o.hRadius;
+  if (t == kArcType || !Zero(o.vRadius)) j["vRadius"] = o.vRadius;
+  if (t == kArcType || !Zero(o.startDeg)) j["startDeg"] = o.startDeg;
+  if (t == kArcType || !Zero(o.sweepDeg)) j["sweepDeg"] = o.sweepDeg;
+  if (t == kPointType || !Zero(o.point)) j["point"] = J(o.point);
+  if (t == kPoint3DType || !Zero(o.point3d)) j["point3d"] = J(o.point3d);
+  bool anyFace = t == kFourPoints3DType;
   for (const auto& p : o.points3d) anyFace = anyFace || !Zero(p);
   if (anyFace) {
     json f = json::array();
@@ -240,17 +241,17 @@ json WriteObject(const Object& o, const hostapp::Host& host) {
   if (UsesVertices(t) || !o.vertices.empty()) {
     json vs = json::array();
     for (const auto& v : o.vertices) {
-      if (v.type == 0 && Zero(v.radius)) vs.push_back(json::array({v.p.x, v.p.y}));
+      if (v.type == kPlainCorner && Zero(v.radius)) vs.push_back(json::array({v.p.x, v.p.y}));
       else vs.push_back(json::array({v.p.x, v.p.y, v.type, v.radius}));
     }
     j["vertices"] = vs;
   }
-  if (t == 25 || !o.vertices3d.empty()) {
+  if (t == kVertexList3DType || !o.vertices3d.empty()) {
     json vs = json::array();
     for (const auto& v : o.vertices3d) vs.push_back(J(v));
     j["vertices3d"] = vs;
   }
-  if (UsesVertices(t) || t == 25 || o.closed) j["closed"] = o.closed;
+  if (UsesVertices(t) || t == kVertexList3DType || o.closed) j["closed"] = o.closed;
   const HostWorldRect& b = o.bounds;
   if (!HasOwnGeometry(t) || !Zero(b.top) || !Zero(b.left) || !Zero(b.bottom) || !Zero(b.right))
     j["bounds"] = {{"top", b.top}, {"left", b.left}, {"bottom", b.bottom}, {"right", b.right}};

@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cleanup/host_abi.h"
+
 namespace drawclean {
 namespace {
 
@@ -24,14 +26,14 @@ size_t PassedTotal(const std::vector<PassedKind>& kinds) {
 
 std::string TypeName(int t) {
   switch (t) {
-    case 2: return "line";
-    case 5: return "polyline";
-    case 21: return "polyline with arcs";
-    case 25: return "3D polyline";
-    case 6: return "arc";
-    case 9: return "3D point";
-    case 15: return "3D face";
-    case 17: return "point";
+    case kLineType: return "line";
+    case kVertexListType: return "polyline";
+    case kCurvedVertexListType: return "polyline with arcs";
+    case kVertexList3DType: return "3D polyline";
+    case kArcType: return "arc";
+    case kPoint3DType: return "3D point";
+    case kFourPoints3DType: return "3D face";
+    case kPointType: return "point";
     default: return "type " + std::to_string(t);
   }
 }

@@ -8,7 +8,8 @@
 #include <optional>
 
 #include "coverage/coverage_check.h"
-#include "dxf_map.h"
+#include "dxf/drawing.h"
+#include "passed_through.h"
 #include "run.h"
 
 namespace drawclean {

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <algorithm>
 
-#include "dxf_map.h"
 #include "failure.h"
 #include "hostapp/dialog_engine.h"
+#include "hostapp/object_compare.h"
 
 namespace drawclean {
 namespace {

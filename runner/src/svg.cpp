@@ -7,7 +7,10 @@
 #include <filesystem>
 #include <unordered_map>
 
-#include "dxf_map.h"
+#include "arc_span.h"
+#include "dxf/drawing.h"
+#include "hostapp/object_compare.h"
+#include "shown.h"
 
 namespace drawclean {
 namespace {
@@ -72,22 +75,17 @@ size_t CodePoints(const std::string& s) {
 }
 
 void ArcPoints(const hostapp::Object& o, std::vector<std::pair<double, double>>& pts) {
-  const double sweep = std::clamp(o.sweepDeg, -360.0, 360.0);
-  const int n = std::max(2, int(std::fabs(sweep) / 360.0 * kArcSegmentsPerTurn) + 1);
-  for (int i = 0; i <= n; ++i) {
-    const double a = (o.startDeg + sweep * i / n) * M_PI / 180;
-    pts.emplace_back(o.center.x + o.hRadius * std::cos(a), o.center.y + o.vRadius * std::sin(a));
-  }
+  AppendArcPoints(o.center.x, o.center.y, o.hRadius, o.vRadius, 0, o.startDeg, o.sweepDeg, kArcSegmentsPerTurn, pts);
 }
 
 void Extend(const hostapp::Object& o, Box& b) {
   switch (o.type) {
-    case 2: b.Add(o.first.x, o.first.y), b.Add(o.second.x, o.second.y); return;
-    case 6: b.Add(o.center.x - o.hRadius, o.center.y - o.vRadius), b.Add(o.center.x + o.hRadius, o.center.y + o.vRadius); return;
-    case 17: b.Add(o.point.x, o.point.y); return;
-    case 9: b.Add(o.point3d.x, o.point3d.y); return;
-    case 15: for (auto& p : o.points3d) b.Add(p.x, p.y); return;
-    case 25: for (auto& p : o.vertices3d) b.Add(p.x, p.y); return;
+    case kLineType: b.Add(o.first.x, o.first.y), b.Add(o.second.x, o.second.y); return;
+    case kArcType: b.Add(o.center.x - o.hRadius, o.center.y - o.vRadius), b.Add(o.center.x + o.hRadius, o.center.y + o.vRadius); return;
+    case kPointType: b.Add(o.point.x, o.point.y); return;
+    case kPoint3DType: b.Add(o.point3d.x, o.point3d.y); return;
+    case kFourPoints3DType: for (auto& p : o.points3d) b.Add(p.x, p.y); return;
+    case kVertexList3DType: for (auto& p : o.vertices3d) b.Add(p.x, p.y); return;
     default:
       if (!o.vertices.empty()) {
         for (auto& v : o.vertices) b.Add(v.p.x, v.p.y);
@@ -107,15 +105,15 @@ std::string Shape(const hostapp::Object& o, double markerWorld) {
   };
   std::vector<std::pair<double, double>> pts;
   switch (o.type) {
-    case 2: return "<line x1=\"" + N(o.first.x) + "\" y1=\"" + N(o.first.y) + "\" x2=\"" + N(o.second.x) +
+    case kLineType: return "<line x1=\"" + N(o.first.x) + "\" y1=\"" + N(o.first.y) + "\" x2=\"" + N(o.second.x) +
                    "\" y2=\"" + N(o.second.y) + "\"" + end;
-    case 6: ArcPoints(o, pts); return poly(pts, false);
-    case 17: case 9: {
-      const double x = o.type == 17 ? o.point.x : o.point3d.x, y = o.type == 17 ? o.point.y : o.point3d.y;
+    case kArcType: ArcPoints(o, pts); return poly(pts, false);
+    case kPointType: case kPoint3DType: {
+      const double x = o.type == kPointType ? o.point.x : o.point3d.x, y = o.type == kPointType ? o.point.y : o.point3d.y;
       return "<circle cx=\"" + N(x) + "\" cy=\"" + N(y) + "\" r=\"" + N(markerWorld) + "\"" + end;
     }
-    case 15: for (auto& p : o.points3d) pts.emplace_back(p.x, p.y); return poly(pts, true);
-    case 25: for (auto& p : o.vertices3d) pts.emplace_back(p.x, p.y); return poly(pts, o.closed);
+    case kFourPoints3DType: for (auto& p : o.points3d) pts.emplace_back(p.x, p.y); return poly(pts, true);
+    case kVertexList3DType: for (auto& p : o.vertices3d) pts.emplace_back(p.x, p.y); return poly(pts, o.closed);
     default: break;
   }
   if (o.vertices.empty()) {
@@ -135,9 +133,8 @@ std::string Shape(const hostapp::Object& o, double markerWorld) {
       d += " L" + N(b.x) + "," + N(b.y);
       continue;
     }
-    const double chord = std::hypot(b.x - a.x, b.y - a.y);
-    const double theta = 4 * std::atan(std::fabs(a.bulge));
-    const double r = chord / 2 / std::sin(theta / 2);
+    const auto arc = hostapp::ArcOfBulge(a, b);
+    const double r = arc ? arc->r : 0, theta = 4 * std::atan(std::fabs(a.bulge));
     d += " A" + N(r) + "," + N(r) + " 0 " + (theta > M_PI ? "1" : "0") + " " + (a.bulge > 0 ? "1" : "0") + " " +
          N(b.x) + "," + N(b.y);
   }

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "dxf_backdrop.h"
+#include "dxf/backdrop.h"
 #include "hostapp/objects.h"
 
 namespace drawclean {

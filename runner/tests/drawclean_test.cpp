@@ -15,7 +15,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "dxf_tags.h"
+#include "dxf/splice.h"
+#include "dxf/structure.h"
+#include "dxf/tags.h"
 #include "test_files.h"
 
 #ifdef DRAWCLEAN_EXE

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "dxf_map.h"
+#include "dxf/drawing.h"
 #include "hostapp/builders.h"
 #include "test_files.h"
 

@@ -6,7 +6,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "dxf_tags.h"
+#include "dxf/splice.h"
+#include "dxf/structure.h"
+#include "dxf/tags.h"
+#include "shown.h"
 #include "test_files.h"
 
 using namespace drawclean;

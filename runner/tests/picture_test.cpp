@@ -5,8 +5,8 @@
 #include <cmath>
 #include <regex>
 
-#include "dxf_backdrop.h"
-#include "dxf_map.h"
+#include "dxf/backdrop.h"
+#include "dxf/drawing.h"
 #include "report.h"
 #include "run.h"
 #include "svg.h"

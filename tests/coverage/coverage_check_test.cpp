@@ -9,7 +9,7 @@
 
 #include "coverage/coverage_check.h"
 #include "hostapp/builders.h"
-#include "hostapp/routines.h"
+#include "hostapp/geometry.h"
 
 using namespace hostapp;
 

@@ -263,4 +263,35 @@ TEST_F(DialogEngine, ANewHostStartsWithNoDialogs) {
   }
 }
 
+TEST_F(DialogEngine, EachHostKeepsItsOwnDialogsAndScripts) {
+  Build();
+  QueueDialogScript({{}, kDialogItemCancel});
+  SetVerifyLayoutAnswer(false);
+  Host other;  // becomes current
+  Routine<CreateLayoutDialogFn>(kSelCreateLayoutDialog)("Other", 1, "A", "C");
+  ResetDialogEngine();  // forgets the other host's dialog alone
+  EXPECT_TRUE(Dialogs().empty());
+
+  struct Case {
+    Host* current;
+    size_t dialogs;
+    size_t scripts;
+  } cases[] = {{&host, 1, 1}, {&other, 0, 0}, {&host, 1, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.current == &host ? "first host" : "other host");
+    c.current->Activate();
+    EXPECT_EQ(Dialogs().size(), c.dialogs);
+    EXPECT_EQ(PendingDialogScripts(), c.scripts);
+    if (c.dialogs > 0) {
+      EXPECT_EQ(LastDialog()->title, "T");
+      // The layout is sound: only the first host's own answer makes it false.
+      EXPECT_EQ(Routine<VerifyLayoutFn>(kSelVerifyLayout)(1), 0);
+    }
+  }
+  // The first host's script closes its own next run.
+  HandlerLog log;
+  EXPECT_EQ(RunDialog(1, log), kDialogItemCancel);
+  EXPECT_EQ(PendingDialogScripts(), 0u);
+}
+
 }  // namespace

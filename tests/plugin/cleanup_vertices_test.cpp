@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/run_globals.h"
 #include "cleanup/host_abi.h"
-#include "driver/run_globals.h"
 #include "geometry/cleanup_vertices.h"
 #include "hostapp/builders.h"
 #include "hostapp/host.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/settings.h"
 #include "dialog/options_dialog.h"
-#include "entry/settings.h"
 #include "hostapp/dialog_engine.h"
 #include "support/plugin_fixture.h"
 

@@ -29,8 +29,8 @@
 #include "fuzz/drawing_input.h"
 #include "fuzz/run_audit.h"
 #include "hostapp/builders.h"
+#include "hostapp/geometry.h"
 #include "hostapp/host.h"
-#include "hostapp/routines.h"
 #include "support/plugin_fixture.h"
 
 namespace {

@@ -86,6 +86,11 @@ const Case kCases[] = {
     {"VerticesFromAnotherStart", {kSquare, kSquareOtherStart}},
     {"VertexCountDiffers", {kSquare, Polyline({{0, 0}, {2, 0}, {4, 0}, {4, 4}, {0, 4}}, true)}},
     {"VertexListAttributesDiffer", {kSquare, WordA(kSquare, 2)}},
+    // Every vertex is compared, the last one too (same bounds, so only the
+    // vertices tell them apart).
+    {"OpenPolylinesDifferInTheirLastVertex",
+     {Polyline({{0, 0}, {4, 0}, {4, 4}, {0, 4}}), Polyline({{0, 0}, {4, 0}, {4, 4}, {2, 4}})}},
+    {"ClosedPolylinesDifferInTheirLastVertex", {kSquare, Polyline({{0, 0}, {4, 0}, {4, 4}, {2, 4}}, true)}},
     // Arcs: exact angles after a negative sweep is made positive.
     {"ArcIdentical", {Tag(Arc(1, 1, 2, 10, 80), 1), Arc(1, 1, 2, 10, 80)}, {Arc(1, 1, 2, 10, 80)}},
     {"ArcStart30And390", {Arc(0, 0, 1, 30, 90), Arc(0, 0, 1, 390, 90)}},

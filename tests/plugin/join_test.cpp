@@ -59,6 +59,10 @@ const JoinCase kCases[] = {
      {With(Line(15, 0, -5, 0), 4)}},
     {"TriangleCloses", false, 1, {Line(0, 0, 10, 0), Line(10, 0, 5, 5), Line(5, 5, 0, 0)},
      {Polyline({{0, 0}, {10, 0}, {5, 5}}, true)}},
+    // A closed chain takes nothing more, not even a spur at its closing corner.
+    {"ClosedChainTakesNoSpurAtItsClosingCorner", false, 1,
+     {Line(0, 0, 10, 0), Line(10, 0, 5, 5), Line(5, 5, 0, 0), Line(0, 0, -5, 0)},
+     {Polyline({{0, 0}, {10, 0}, {5, 5}}, true), Line(0, 0, -5, 0)}},
     // Bytes 0 and 1 of the record are not compared: the earlier object is
     // the seed and its attributes win; the long attribute is cleared.
     {"EarlierObjectIsTheSeed", false, 1,

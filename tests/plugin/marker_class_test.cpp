@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "attributes/attributes.h"
-#include "driver/run_globals.h"
-#include "driver/run_marks.h"
+#include "base/run_globals.h"
+#include "base/run_marks.h"
 #include "host/host_calls.h"
 #include "hostapp/builders.h"
 #include "support/plugin_fixture.h"

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
+#include "base/settings.h"
 #include "entry/entry.h"
-#include "entry/settings.h"
 #include "host/host_calls.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/run_globals.h"
+#include "base/run_globals.h"
 #include "cleanup/host_abi.h"
 #include "geometry/arc_info.h"
 #include "geometry/coords.h"

@@ -8,7 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "dxf_map.h"
+#include "dxf/drawing.h"
+#include "dxf/text_value.h"
 
 namespace drawclean {
 
@@ -37,10 +38,5 @@ struct Backdrop {
 
 // Model-space entities of the drawing that became no host object.
 Backdrop BackdropOf(const DxfDrawing& drawing);
-
-// Text of a TEXT or MTEXT value as plain UTF-8 lines: MTEXT formatting and
-// %% codes resolved, bytes that are not UTF-8 read as Latin-1, control
-// characters dropped.
-std::vector<std::string> PlainTextLines(const std::string& value, bool mtext);
 
 }  // namespace drawclean

@@ -1,21 +1,29 @@
-// DXF drawings onto the host's objects and back.
+// A DXF drawing as the runner holds it: the file's tags, and for each entity
+// of the ENTITIES section the host object made from it.
 //
-// Entities of the ENTITIES section that the host models become host objects;
-// everything else (other sections, tables, blocks, entities in paper space or
-// of kinds the host does not model) stays as tags and is written back byte for
-// byte. Attributes::group of every mapped object holds the index (+1) of the
-// entity whose common properties it carries, so an object a pass creates in
-// place of another inherits its layer, colour, linetype and lineweight.
+// Entities the host models become host objects; everything else (other
+// sections, tables, blocks, entities in paper space or of kinds the host does
+// not model) stays as tags and is written back byte for byte. Attributes::group
+// of every mapped object holds the index (+1) of the entity whose common
+// properties it carries, so an object a pass creates in place of another
+// inherits its layer, colour, linetype and lineweight.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "dxf_tags.h"
+#include "dxf/handles.h"
+#include "dxf/structure.h"
+#include "dxf/tags.h"
+#include "dxf/version.h"
 #include "hostapp/arc_vertices.h"
 #include "hostapp/host.h"
+#include "hostapp/large_blocks.h"
 
 namespace drawclean {
 
@@ -44,36 +52,36 @@ struct DxfProperties {
 };
 
 struct DxfEntityRecord {
-  DxfEntity span;          // tag range in the file
-  std::string kind;        // entity name (LINE, ARC, ...)
+  DxfEntity span;              // tag range in the file
+  std::string_view kind;       // entity name (LINE, ARC, ...), a view into the file
   DxfProperties props;
-  ObjectHandle handle = 0; // the host object made from it; 0 = passed through
-  uint64_t loadedDigest = 0;  // ObjectDigest of the object as it went into the host
-  int ellipseQuarter = 0;  // ELLIPSE: major axis direction in quarter turns
+  ObjectHandle handle = 0;     // the host object made from it; 0 = passed through
+  ClassId cls = 0;             // its layer's class, and its linetype's index, as it went into the host
+  uint16_t linetype = 0;
+  int ellipseQuarter = 0;      // ELLIPSE: major axis direction in quarter turns
   PassReason passReason = PassReason::kNone;  // why it passed through (handle 0)
-  std::string entityHandle;  // group 5, "" when absent
+  std::string_view entityHandle;  // group 5, "" when absent
 };
 
 struct DxfDrawing {
   DxfFile file;
   std::optional<DxfSection> entities;
-  std::vector<DxfEntityRecord> records;
+  std::vector<DxfEntityRecord, hostapp::LargeAllocator<DxfEntityRecord>> records;
   std::vector<std::string> linetypes{""};  // index kept in attribute record bytes 2-3
+  DxfVersion version;
   // New entities carry handles and subclass markers: when the file's own
   // entities do, and always from R13 on, where readers require them.
   bool usesHandles = false;
   bool subclassMarkers = false;
-  // Before R2000, or no $ACADVER at all (a file without a header reads as
-  // R12): no LWPOLYLINE, lineweight or true colour.
-  bool r12 = false;
-  unsigned long long handseed = 0;  // next free handle
-  bool handlesExhausted = false;    // a handle is in use at the top of the range
-  std::optional<size_t> handseedTag;
+  DxfHandles handles;
 };
 
 // Reads the text into the drawing and adds its mapped entities to the host
 // in file order. False with a one-line reason on malformed input.
 bool LoadDxf(std::string text, hostapp::Host& host, DxfDrawing& drawing, std::string* error);
+// The same over bytes that `owner` keeps.
+bool LoadDxf(std::shared_ptr<const void> owner, std::string_view text, hostapp::Host& host, DxfDrawing& drawing,
+             std::string* error);
 
 struct DxfWriteStats {
   size_t unchanged = 0, changed = 0, created = 0, removed = 0, skipped = 0;
@@ -88,24 +96,9 @@ struct DxfWriteStats {
 std::string SaveDxf(DxfDrawing& drawing, const hostapp::Host& host,
                     const std::string& markerClass, DxfWriteStats* stats = nullptr);
 
-// Entities passed through unchanged because no pass handles them, by what
-// they are ("polygon meshes", "texts", "circles off the XY plane"), in order
-// of first appearance.
-struct PassedKind {
-  std::string one, many;  // "text", "texts"
-  size_t count = 0;
-};
-std::vector<PassedKind> PassedThrough(const DxfDrawing& drawing);
-
 // Bulges to arc vertices and back: the host's own conversion.
 using hostapp::BulgeVertex;
 using hostapp::BulgesFromVertices;
 using hostapp::VerticesFromBulges;
-
-// Same type, class, attributes and geometry (bit for bit).
-bool SameObject(const hostapp::Object& a, const hostapp::Object& b);
-// A 64-bit digest of everything SameObject compares, never 0: objects that
-// are the same have the same digest, and different ones almost surely not.
-uint64_t ObjectDigest(const hostapp::Object& o);
 
 }  // namespace drawclean

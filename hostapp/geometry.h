@@ -1,4 +1,5 @@
-// Internals shared by the host's sources: geometry the host computes itself.
+// Geometry the host computes itself: object bounds and the vertices of a
+// converted arc.
 #pragma once
 
 #include <vector>

@@ -1,4 +1,4 @@
-#include "entry/settings.h"
+#include "base/settings.h"
 
 void FillDefaultSettings(uint8_t* record) {
   static constexpr uint8_t kDefaultFlags[kOptionFlagCount] = {0, 1, 0, 0, 0, 1, 0, 0, 0};

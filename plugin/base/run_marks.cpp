@@ -1,8 +1,8 @@
-#include "driver/run_marks.h"
+#include "base/run_marks.h"
 
 #include <cstdlib>
 
-#include "driver/run_globals.h"
+#include "base/run_globals.h"
 
 namespace {
 
