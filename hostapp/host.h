@@ -6,6 +6,7 @@
 // Host is "current" at a time: the most recently constructed or activated one.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -19,6 +20,7 @@
 
 #include "cleanup/host_abi.h"
 #include "hostapp/dialog_records.h"
+#include "hostapp/large_blocks.h"
 #include "hostapp/objects.h"
 
 namespace hostapp {
@@ -171,22 +173,43 @@ class Host {
   // the new copy of the whole drawing (100,000 lines peaked near 70 MiB
   // instead of ~40). A deque would do the same, but it allocates a slot as
   // large as ours on its own, with the allocator's header and a map entry.
+  // The object slots, in pages that never move (a handle's slot stays put
+  // while the host grows). Page p holds kFirstPage << p slots: a small
+  // drawing stays small, and a large one gets pages big enough for the huge
+  // pages that save it tens of thousands of page faults.
   class SlotStore {
    public:
     explicit SlotStore(size_t n) {
       for (size_t i = 0; i < n; ++i) push_back(Slot());
     }
+    ~SlotStore() {
+      for (size_t i = 0; i < size_; ++i) (*this)[i].~Slot();
+      for (size_t p = 0; p < pages_.size(); ++p) FreeLarge(pages_[p], PageSlots(p) * sizeof(Slot));
+    }
+    SlotStore(const SlotStore&) = delete;
+    SlotStore& operator=(const SlotStore&) = delete;
     size_t size() const { return size_; }
-    Slot& operator[](size_t i) { return pages_[i / kPageSlots][i % kPageSlots]; }
-    const Slot& operator[](size_t i) const { return pages_[i / kPageSlots][i % kPageSlots]; }
+    Slot& operator[](size_t i) {
+      const size_t p = PageOf(i);
+      return pages_[p][i - FirstOf(p)];
+    }
+    const Slot& operator[](size_t i) const {
+      const size_t p = PageOf(i);
+      return pages_[p][i - FirstOf(p)];
+    }
     void push_back(Slot&& s) {
-      if (size_ % kPageSlots == 0) pages_.push_back(std::make_unique<Slot[]>(kPageSlots));
-      (*this)[size_++] = std::move(s);
+      const size_t p = PageOf(size_);
+      if (p == pages_.size()) pages_.push_back(static_cast<Slot*>(AllocateLarge(PageSlots(p) * sizeof(Slot))));
+      new (&pages_[p][size_ - FirstOf(p)]) Slot(std::move(s));
+      ++size_;
     }
 
    private:
-    static constexpr size_t kPageSlots = 1024;
-    std::vector<std::unique_ptr<Slot[]>> pages_;
+    static constexpr size_t kFirstPage = 1024;
+    static size_t PageSlots(size_t p) { return kFirstPage << p; }
+    static size_t FirstOf(size_t p) { return kFirstPage * ((size_t{1} << p) - 1); }
+    static size_t PageOf(size_t i) { return size_t(std::bit_width(i / kFirstPage + 1)) - 1; }
+    std::vector<Slot*> pages_;
     size_t size_ = 0;
   };
   SlotStore slots_;
