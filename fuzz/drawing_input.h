@@ -208,7 +208,9 @@ inline void ApplyFaults(Reader& in, hostapp::Host& host, runaudit::RunFacts& fac
   }
 }
 
-using Options = uint8_t[26];
+// The whole settings record: the 26 option bytes, and the block of options
+// beyond them (bytes 36 to 67), handed on only when it carries its tag.
+using Options = uint8_t[kSettingsRecordSize];
 
 // ---- noisy drawings ----
 //
@@ -224,9 +226,15 @@ using Options = uint8_t[26];
 // (the first word's bit 15 makes new vertex lists type 21), then groups until
 // the input ends: a kind byte (low three bits the kind, the rest its
 // variants) and the kind's own bytes.
+//
+// A first byte of noisy::kMagicWithOptions reads one byte more before the
+// set-up byte: the options beyond the flags, bit k switching on record byte
+// 40 + k (near, edges, repeat, then ignoring layer, colour, lineweight,
+// linetype). Option flag 0 would read it as the raw value 254.
 namespace noisy {
 
 constexpr uint8_t kMagic = 0xFF;
+constexpr uint8_t kMagicWithOptions = 0xFE;
 constexpr double kTolerances[] = {0.001, 0.01, 0.1, 1.0};
 // Tiny to huge, so that radii and lengths of 1e-6 and 1e6 both appear.
 constexpr double kSizes[] = {1e-6, 1e-3, 0.5, 1.0, 2.5, 10.0, 1e3, 1e6};
@@ -533,8 +541,13 @@ inline void Decode(const uint8_t* data, size_t size, hostapp::Host& host, Option
                    runaudit::RunFacts& facts) {
   Reader in(data, size);
   std::memset(options, 0, sizeof options);
-  if (size > 0 && data[0] == noisy::kMagic) {
-    in.U8();
+  if (size > 0 && (data[0] == noisy::kMagic || data[0] == noisy::kMagicWithOptions)) {
+    if (in.U8() == noisy::kMagicWithOptions) {
+      const uint8_t extra = in.U8();
+      const uint8_t tag[] = {kExtraTag0, kExtraTag1, kExtraTag2, kExtraVersion};
+      std::memcpy(options + kExtraBlockOffset, tag, sizeof tag);
+      for (int k = 0; k < kExtraOptionCount; ++k) options[kExtraNear + k] = (extra >> k) & 1;
+    }
     noisy::Decode(in, host, options);
     return;
   }
@@ -562,7 +575,11 @@ inline void Decode(const uint8_t* data, size_t size, hostapp::Host& host, Option
 // facts.flags tell what the run answered and accepted.
 inline void RunCommand(hostapp::Host& host, const Options& options, runaudit::RunFacts& facts) {
   host.SendAction(kActionSetUp);
-  if (uint8_t* block = host.SettingsBlock()) std::memcpy(block, options, sizeof options);
+  if (uint8_t* block = host.SettingsBlock()) {
+    std::memcpy(block, options, 26);
+    if (options[kExtraBlockOffset] == kExtraTag0)
+      std::memcpy(block + kExtraBlockOffset, options + kExtraBlockOffset, kExtraBlockSize);
+  }
   facts.result = host.SendAction(kActionRun);
   // The options the run accepted: the dialog may have changed them.
   const uint8_t* accepted = host.SettingsBlock() ? host.SettingsBlock() : options;

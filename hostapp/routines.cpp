@@ -5,6 +5,7 @@
 // is reported, answers 0 and changes nothing.
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "hostapp/dialog_engine.h"
@@ -662,6 +663,14 @@ constexpr const char* kList11000[] = {
     "Point tolerance:",
     "Clean Up Drawing",
     "Clean up the objects of the active drawing?",
+    "More clean-up:",
+    "Match within the point tolerance",
+    "Along polyline edges too",
+    "Repeat until nothing changes",
+    "Ignore layer",
+    "Ignore colour",
+    "Ignore lineweight",
+    "Ignore linetype",
 };
 
 // Help texts of dialog items 0 (the dialog itself) to 14.
@@ -681,6 +690,14 @@ constexpr const char* kList11001[] = {
     "The distance within which two points count as one.",
     "Two points closer than this count as one.",
     "The size below which an object counts as degenerate.",
+    "Options that go beyond the passes above.",
+    "Duplicates and overlaps match when their points lie within the point tolerance.",
+    "Duplicates and overlaps also look at the edges of polylines.",
+    "Runs the chosen passes again while a round changes anything, eight rounds at most.",
+    "Objects that differ only in layer still count as duplicates or overlaps.",
+    "Objects that differ only in colour still count as duplicates or overlaps.",
+    "Objects that differ only in lineweight still count as duplicates or overlaps.",
+    "Objects that differ only in linetype still count as duplicates or overlaps.",
 };
 
 }  // namespace
@@ -697,10 +714,10 @@ void SetMarkerClassName(const std::string& name) { MarkerClassNameText() = name;
 const char* ResourceText(int16_t listId, int16_t index) {
   switch (listId) {
     case 11000:
-      if (index >= 1 && index <= 14) return kList11000[index - 1];
+      if (index >= 1 && index <= int16_t(std::size(kList11000))) return kList11000[index - 1];
       return nullptr;
     case 11001:
-      if (index >= 1 && index <= 15) return kList11001[index - 1];
+      if (index >= 1 && index <= int16_t(std::size(kList11001))) return kList11001[index - 1];
       return nullptr;
     case 11003:
       if (index == 11) return MarkerClassNameText().c_str();

@@ -84,6 +84,30 @@ enum {
   kDialogItemCancel = 2
 };
 
+/* ---- Options beyond the nine flags: bytes 36 to 67 of the settings record.
+ * Valid only while bytes 36 to 38 hold the tag "XOP" and byte 39 the version;
+ * a record without it has every option below off (creating the record writes
+ * nothing there). One byte an option, nonzero = on. A host that offers these
+ * options writes the tag (and the options it wants) into the record; the
+ * options dialog then shows them as a group of its own, items 15 to 22, with
+ * labels at list 11000 index = item and help at list 11001 index = item + 1. */
+enum {
+  kExtraBlockOffset = 36,
+  kExtraBlockSize = 32,
+  kExtraTag0 = 'X', kExtraTag1 = 'O', kExtraTag2 = 'P', /* bytes 36 to 38 */
+  kExtraVersion = 1,                                     /* byte 39 */
+  kExtraNear = 40,             /* duplicates and overlaps match within the point tolerance */
+  kExtraEdges = 41,            /* ... and along the edges of vertex lists */
+  kExtraRepeat = 42,           /* the passes run again while a round changes anything */
+  kExtraIgnoreLayer = 43,      /* attribute comparisons skip the class */
+  kExtraIgnoreColour = 44,     /* ... word attribute A */
+  kExtraIgnoreLineweight = 45, /* ... word attribute B */
+  kExtraIgnoreLinetype = 46,   /* ... attribute record bytes 2 and 3 */
+  kExtraOptionCount = 7,       /* bytes 40 to 46 */
+  kExtraGroupLabelItem = 15,   /* the group's label in the dialog */
+  kExtraFirstItem = 16         /* check box 16 + k edits byte 40 + k */
+};
+
 /* ---- The exported entry point ------------------------------------------ *
  * action 1: create the settings record (handle stored in *userData)
  * action 2: free it; action 3: run the command (0 = passes ran, 1 = stopped

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "base/run_deviation.h"
+#include "base/run_globals.h"
 #include "base/run_marks.h"
 #include "host/host_calls.h"
 
@@ -38,6 +40,8 @@ void CopyAttributes(CallbackPtr cbp, ObjectHandle source, ObjectHandle destinati
   // A copy of a user's object stays the user's, even in a class that
   // happens to be the marker class; a copy of a marked one goes with it.
   CarryRunMark(source, destination);
+  // ... and stands for what the source stood for.
+  CarryDeviation(source, destination, 0);
   // The host has no routine to switch a flag off: a flag off on the source
   // leaves the destination's as it was.
   if (GetObjectFlagC(cbp, source)) SetObjectFlagC(cbp, destination);
@@ -59,17 +63,23 @@ HostBool RememberAttributes(CallbackPtr cbp, ObjectHandle object) {
   return 1;
 }
 
+// The properties the user asked to ignore are not compared (nor read): the
+// colour is word attribute A, the layer the class, the linetype record bytes
+// 2 and 3, the lineweight word attribute B.
 HostBool MatchesRememberedAttributes(CallbackPtr cbp, ObjectHandle object) {
   if (object == 0) return 0;
-  if (GetObjectWordAttrA(cbp, object) != gRemembered.wordAttrA) return 0;
-  if (GetObjectClass(cbp, object) != gRemembered.cls) return 0;
-  // Zeroed first: a host without the routine leaves the record untouched.
-  uint8_t record[4] = {};
-  (void)GetObjectAttrRecord(cbp, object, record);
-  for (int i = kFirstComparedRecordByte; i <= kLastComparedRecordByte; ++i) {
-    if (record[i] != gRemembered.record[i]) return 0;
+  const ExtraOptions& ignore = gExtraOptions;
+  if (!ignore.ignoreColour && GetObjectWordAttrA(cbp, object) != gRemembered.wordAttrA) return 0;
+  if (!ignore.ignoreLayer && GetObjectClass(cbp, object) != gRemembered.cls) return 0;
+  if (!ignore.ignoreLinetype) {
+    // Zeroed first: a host without the routine leaves the record untouched.
+    uint8_t record[4] = {};
+    (void)GetObjectAttrRecord(cbp, object, record);
+    for (int i = kFirstComparedRecordByte; i <= kLastComparedRecordByte; ++i) {
+      if (record[i] != gRemembered.record[i]) return 0;
+    }
   }
-  if (GetObjectWordAttrB(cbp, object) != gRemembered.wordAttrB) return 0;
+  if (!ignore.ignoreLineweight && GetObjectWordAttrB(cbp, object) != gRemembered.wordAttrB) return 0;
   // Compared as bytes: 1 and 2 differ although both mean "on".
   if (GetObjectFlagE(cbp, object) != gRemembered.flagE) return 0;
   if (GetObjectFlagD(cbp, object) != gRemembered.flagD) return 0;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "base/settings.h"
 #include "cleanup/host_abi.h"
 
 extern double gPointTolerance;   // tolerance 1 in world units
@@ -11,3 +12,4 @@ extern double gSizeTolerance;    // tolerance 2 in world units
 extern ClassId gMarkerClass;     // objects in this class go in the final sweep
 extern uint8_t gFlag5Enabled;    // the vertex clean-up pass runs this run
 extern uint8_t gFlag7Enabled;    // arcs take part in joining
+extern ExtraOptions gExtraOptions; // options beyond the nine flags, all off by default

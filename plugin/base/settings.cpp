@@ -12,3 +12,31 @@ void FillDefaultSettings(uint8_t* record) {
   uint8_t le[4] = {uint8_t(spare), uint8_t(spare >> 8), uint8_t(spare >> 16), uint8_t(spare >> 24)};
   std::memcpy(record + kSpareWordOffset, le, sizeof le);
 }
+
+bool ExtraBlockValid(const uint8_t* record) {
+  return record[kExtraBlockOffset] == kExtraTag0 && record[kExtraBlockOffset + 1] == kExtraTag1 &&
+         record[kExtraBlockOffset + 2] == kExtraTag2 && record[kExtraBlockOffset + 3] == kExtraVersion;
+}
+
+ExtraOptions ReadExtraOptions(const uint8_t* record) {
+  ExtraOptions o;
+  if (!ExtraBlockValid(record)) return o;
+  o.nearMatch = record[kExtraNear] != 0;
+  o.edges = record[kExtraEdges] != 0;
+  o.repeat = record[kExtraRepeat] != 0;
+  o.ignoreLayer = record[kExtraIgnoreLayer] != 0;
+  o.ignoreColour = record[kExtraIgnoreColour] != 0;
+  o.ignoreLineweight = record[kExtraIgnoreLineweight] != 0;
+  o.ignoreLinetype = record[kExtraIgnoreLinetype] != 0;
+  return o;
+}
+
+void WriteExtraBlock(uint8_t* record, const uint8_t (&optionBytes)[kExtraOptionCount]) {
+  uint8_t* block = record + kExtraBlockOffset;
+  std::memset(block, 0, kExtraBlockSize);
+  block[0] = kExtraTag0;
+  block[1] = kExtraTag1;
+  block[2] = kExtraTag2;
+  block[3] = kExtraVersion;
+  for (int k = 0; k < kExtraOptionCount; ++k) record[kExtraNear + k] = optionBytes[k] != 0 ? 1 : 0;
+}

@@ -13,6 +13,17 @@ constexpr int32_t kEditKind = 1;
 constexpr int16_t kLabelWidth = 18;
 constexpr int16_t kFieldWidth = 16;
 constexpr int16_t kSubOptionIndent = 4;  // item 10 hangs under item 9
+constexpr int16_t kGroupLabelWidth = 30;
+constexpr int32_t kExtraLastItem = kExtraFirstItem + kExtraOptionCount - 1;
+
+// What the dialog edits: the 26 option bytes first (the handler's user data
+// is also read as a bare CommandOptions), then the options beyond them when
+// the record offers those.
+struct DialogCopy {
+  CommandOptions options;
+  uint8_t extra[kExtraOptionCount];
+  bool extraShown;
+};
 
 // The plug-in never reads a text, but it hands every buffer on to the host:
 // start each fetch from an empty text (a missing GetResourceString leaves
@@ -49,10 +60,35 @@ void SetUpItems(DialogId dialog, const CommandOptions& options) {
     EnableItem(gCBP, dialog, kItemJoinArcsCheckBox, 0);
 }
 
+// The group of options beyond the nine flags: a label and a check box each.
+void CreateExtraItems(CallbackPtr cbp, DialogId dialog, char (&text)[kHostTextBufferSize]) {
+  FetchText(cbp, kDialogTextList, static_cast<int16_t>(kExtraGroupLabelItem), text);
+  CreateStaticText(cbp, dialog, kExtraGroupLabelItem, text, kGroupLabelWidth);
+  for (int32_t item = kExtraFirstItem; item <= kExtraLastItem; ++item) {
+    FetchText(cbp, kDialogTextList, static_cast<int16_t>(item), text);
+    CreateCheckBox(cbp, dialog, item, text);
+  }
+  for (int32_t item = kExtraGroupLabelItem; item <= kExtraLastItem; ++item) {
+    FetchText(cbp, kDialogHelpList, static_cast<int16_t>(item + 1), text);
+    SetItemHelpText(cbp, dialog, item, text);
+  }
+}
+
+// Below the tolerance row, back at the left edge; the boxes under their label.
+void PlaceExtraItems(CallbackPtr cbp, DialogId dialog) {
+  PlaceItemBelow(cbp, dialog, kItemToleranceLabel, kExtraGroupLabelItem, -kSubOptionIndent, 0);
+  PlaceItemBelow(cbp, dialog, kExtraGroupLabelItem, kExtraFirstItem, kSubOptionIndent, 0);
+  for (int32_t item = kExtraFirstItem + 1; item <= kExtraLastItem; ++item)
+    PlaceItemBelow(cbp, dialog, item - 1, item, 0, 0);
+}
+
 }  // namespace
 
 HostBool RunOptionsDialog(CallbackPtr cbp, uint8_t* options) {
   if (options == nullptr) return 0;
+  // Only a record that carries the block's tag offers the options beyond the
+  // nine flags; any other gets the dialog exactly as it always was.
+  const bool extraShown = ExtraBlockValid(options);
 
   char title[kHostTextBufferSize];
   char acceptLabel[kHostTextBufferSize];
@@ -83,6 +119,7 @@ HostBool RunOptionsDialog(CallbackPtr cbp, uint8_t* options) {
     FetchText(cbp, kDialogHelpList, static_cast<int16_t>(item + 1), text);
     SetItemHelpText(cbp, dialog, item, text);
   }
+  if (extraShown) CreateExtraItems(cbp, dialog, text);
 
   // Placement results are advisory; VerifyLayout has the last word.
   SetFirstLayoutItem(cbp, dialog, 3);
@@ -97,13 +134,18 @@ HostBool RunOptionsDialog(CallbackPtr cbp, uint8_t* options) {
   PlaceItemBelow(cbp, dialog, 10, 11, -kSubOptionIndent, 0);
   PlaceItemBelow(cbp, dialog, 11, 12, kSubOptionIndent, 0);
   PlaceItemRight(cbp, dialog, 12, 13, 0, 0);
+  if (extraShown) PlaceExtraItems(cbp, dialog);
 
   if (!VerifyLayout(cbp, dialog)) return 0;
 
-  CommandOptions copy = initial;
+  DialogCopy copy{};
+  copy.options = initial;
+  copy.extraShown = extraShown;
+  if (extraShown) std::memcpy(copy.extra, options + kExtraNear, sizeof copy.extra);
   const int32_t closedBy = RunLayoutDialog(cbp, dialog, OptionsDialogHandler, &copy);
   if (closedBy != kItemAccept) return 0;
-  std::memcpy(options, copy.bytes, sizeof copy.bytes);
+  std::memcpy(options, copy.options.bytes, sizeof copy.options.bytes);
+  if (extraShown) WriteExtraBlock(options, copy.extra);
   return 1;
 }
 
@@ -117,6 +159,10 @@ void OptionsDialogHandler(DialogId dialog, int32_t* itemHit, int32_t* data, void
   switch (item) {
     case kDialogSetupEvent:
       SetUpItems(dialog, options);
+      if (static_cast<DialogCopy*>(userData)->extraShown)
+        for (int32_t k = 0; k < kExtraOptionCount; ++k)
+          SetBooleanItem(gCBP, dialog, kExtraFirstItem + k,
+                         static_cast<DialogCopy*>(userData)->extra[k]);
       break;
     case 3: case 5: case 6: case 7: case 8: case 10: case 11:
       if (data == nullptr) return;  // a check-box event without its new state
@@ -135,7 +181,14 @@ void OptionsDialogHandler(DialogId dialog, int32_t* itemHit, int32_t* data, void
     case kItemTolerance2:
       ReadToleranceField(dialog, item, options);
       break;
+    case 16: case 17: case 18: case 19: case 20: case 21: case 22: {
+      static_assert(kExtraFirstItem == 16 && kExtraOptionCount == 7);
+      DialogCopy& copy = *static_cast<DialogCopy*>(userData);
+      if (data == nullptr || !copy.extraShown) return;
+      copy.extra[item - kExtraFirstItem] = CheckedFrom(data);
+      break;
+    }
     default:
-      break;  // buttons, the label and unknown ids change nothing
+      break;  // buttons, the labels and unknown ids change nothing
   }
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "base/run_deviation.h"
 #include "base/run_globals.h"
 #include "base/run_marks.h"
 #include "host/host_calls.h"
@@ -14,6 +15,10 @@ constexpr int16_t kTraverseAllObjects = 38;
 constexpr int32_t kTraverseEnvironment = 0;
 constexpr int16_t kMarkerClassListId = 11003;
 constexpr int16_t kMarkerClassIndex = 11;
+// Rounds of passes at most when they repeat until nothing changes: enough for
+// the pieces one pass makes to meet every other pass a few times over, and a
+// bound however the passes might undo each other.
+constexpr int kMaxRounds = 8;
 
 struct PassRow {
   size_t optionFlag;
@@ -54,14 +59,22 @@ bool RunPasses(CallbackPtr cbp, CommandOptions options) {
   const bool haveMarkerClass = gMarkerClass != 0;
   gMarkerClassShared = false;
   BeginRunMarks();
+  BeginRunDeviation();
   if (haveMarkerClass && AnyPassEnabled(options)) {
-    for (const PassRow& row : kPassTable)
-      if (OptionFlag(options, row.optionFlag)) {
-        // Each pass decides afresh whether the drawing is large enough for an index.
-        BeginPassCandidates();
-        ForEachObject(cbp, kTraverseAllObjects, row.callback, kTraverseEnvironment);
-        EndPassCandidates();
-      }
+    for (int round = 1;; ++round) {
+      const uint64_t changesBefore = gDrawingChanges;
+      for (const PassRow& row : kPassTable)
+        if (OptionFlag(options, row.optionFlag)) {
+          // Each pass decides afresh whether the drawing is large enough for an index.
+          BeginPassCandidates();
+          ForEachObject(cbp, kTraverseAllObjects, row.callback, kTraverseEnvironment);
+          EndPassCandidates();
+        }
+      if (!gExtraOptions.repeat || round == kMaxRounds || gDrawingChanges == changesBefore) break;
+      // What this round marked goes before the next one: the passes compare
+      // only what is still drawn.
+      ForEachObject(cbp, kTraverseAllObjects, FinalSweepCallback, kTraverseEnvironment);
+    }
     ForEachObject(cbp, kTraverseAllObjects, FinalSweepCallback, kTraverseEnvironment);
     FinishObjectChanges(cbp);
   }
@@ -70,6 +83,7 @@ bool RunPasses(CallbackPtr cbp, CommandOptions options) {
   // but they cannot be told from the user's, so the class stays too.
   if (RunMarksIncomplete()) gMarkerClassShared = true;
   EndRunMarks();
+  EndRunDeviation();
   if (!gMarkerClassShared) DeleteClass(cbp, markerName);
   RefreshHost(cbp);
   SetHostUpdates(cbp, 1);

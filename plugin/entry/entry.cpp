@@ -52,6 +52,7 @@ int32_t RunCommand(MemHandle* userData) {
   std::memcpy(options.bytes, record, sizeof options.bytes);
   ConvertToWorldLength(gCBP, Tolerance1(options), &gPointTolerance);
   ConvertToWorldLength(gCBP, Tolerance2(options), &gSizeTolerance);
+  gExtraOptions = ReadExtraOptions(record);
 
   const bool passesRan = RunPasses(gCBP, options);
 

@@ -3,10 +3,12 @@
 #include <type_traits>
 #include <utility>
 
+#include "base/run_deviation.h"
 #include "base/run_marks.h"
 
 CallbackPtr gCBP = nullptr;
 ObjectChangeListener gObjectChangeListener = nullptr;
+uint64_t gDrawingChanges = 0;
 
 namespace {
 
@@ -35,12 +37,14 @@ inline auto Call(CallbackPtr cbp, int32_t selector, Args... args) {
 }
 
 inline void Changed(CallbackPtr cbp, ObjectHandle before, ObjectHandle after) {
+  ++gDrawingChanges;
   if (gObjectChangeListener != nullptr) gObjectChangeListener(cbp, before, after);
 }
 
 // A conversion answers the object that stands for the old one from now on,
 // or 0 when it was refused and nothing changed.
 inline ObjectHandle Converted(CallbackPtr cbp, ObjectHandle old, ObjectHandle now) {
+  if (now != 0) NoteDeviationConverted(old, now);
   if (now != 0) Changed(cbp, old, now);
   return now;
 }
@@ -169,6 +173,7 @@ ClassId GetObjectClass(CallbackPtr cbp, ObjectHandle o) {
 void SetObjectClass(CallbackPtr cbp, ObjectHandle o, ClassId cls) {
   Call<SetObjectClassFn>(cbp, kSelSetObjectClass, o, cls);
   NoteClassSet(o, cls);
+  ++gDrawingChanges;  // the marker class is how a pass removes an object
 }
 
 // ---- Attributes ----

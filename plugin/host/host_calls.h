@@ -28,6 +28,11 @@ extern CallbackPtr gCBP;
 using ObjectChangeListener = void (*)(CallbackPtr cbp, ObjectHandle before, ObjectHandle after);
 extern ObjectChangeListener gObjectChangeListener;
 
+// Counts the changes the plug-in has asked of the drawing (those the listener
+// hears, and class changes): a round of passes that leaves it as it was
+// changed nothing.
+extern uint64_t gDrawingChanges;
+
 // ---- Command frame, memory and texts ----
 HostBool ConfirmCommand(CallbackPtr cbp, int16_t listId, int16_t index, HostBool flag);
 void SetCommandMode(CallbackPtr cbp, int16_t mode);

@@ -13,6 +13,7 @@
 
 #include "attributes/attributes.h"
 #include "base/object_types.h"
+#include "base/run_deviation.h"
 #include "base/run_globals.h"
 #include "base/world_types.h"
 #include "geometry/arc_info.h"
@@ -53,6 +54,9 @@ bool marksHold = true;
 void Mark(CallbackPtr cbp, ObjectHandle object) { SetObjectClass(cbp, object, gMarkerClass); }
 
 void MarkPiece(CallbackPtr cbp, ObjectHandle piece) {
+  // The chain stands for the piece from now on, whichever side it joined.
+  CarryDeviation(piece, startSide, 0);
+  CarryDeviation(piece, endSide, 0);
   Mark(cbp, piece);
   if (GetObjectClass(cbp, piece) != gMarkerClass) marksHold = false;
 }

@@ -7,6 +7,7 @@
 
 #include "attributes/attributes.h"
 #include "base/object_types.h"
+#include "base/run_deviation.h"
 #include "base/run_globals.h"
 #include "geometry/coords.h"
 #include "host/host_calls.h"
@@ -168,6 +169,40 @@ void StretchToOuterEnd(CallbackPtr cbp, ObjectHandle n, const WorldPt& p, const 
   }
 }
 
+// ---- Within the point tolerance ----
+
+double Cross(const WorldPt& u, const WorldPt& v) { return u.x * v.y - u.y * v.x; }
+double Dot(const WorldPt& u, const WorldPt& v) { return u.x * v.x + u.y * v.y; }
+
+// Lines a-b (visited) and p-q (later) merge within `budget` when each end of
+// one lies within it of the other's supporting line and their stretches along
+// p-q overlap or leave a gap no wider than it. n then runs along its own line
+// from the first to the last of the four ends' places on it: every point of
+// a-b lies within its own ends' distance of that. Answers that distance, or
+// NaN when they do not merge (and then nothing changed).
+double MergeLineNear(CallbackPtr cbp, ObjectHandle n, const WorldPt& a, const WorldPt& b, const WorldPt& p,
+                     const WorldPt& q, double budget) {
+  const double nan = kUnread;
+  const WorldPt along = q - p, own = b - a;
+  const double length = std::hypot(along.x, along.y), ownLength = std::hypot(own.x, own.y);
+  if (!(length > 0) || !(ownLength > 0) || !std::isfinite(length) || !std::isfinite(ownLength)) return nan;
+  const WorldPt u(along.x / length, along.y / length), w(own.x / ownLength, own.y / ownLength);
+  const double da = std::fabs(Cross(u, a - p)), db = std::fabs(Cross(u, b - p));
+  const double dp = std::fabs(Cross(w, p - a)), dq = std::fabs(Cross(w, q - a));
+  const double gap = std::fmax(da, db);
+  if (!(gap <= budget) || !(dp <= budget) || !(dq <= budget)) return nan;
+  const double ta = Dot(u, a - p), tb = Dot(u, b - p);
+  const double lo = std::fmin(ta, tb), hi = std::fmax(ta, tb);
+  if (!(lo <= length + budget) || !(hi >= -budget)) return nan;
+  if (!MatchesRememberedAttributes(cbp, n)) return nan;
+  if (lo < 0 || hi > length) {
+    const double from = std::fmin(0.0, lo), to = std::fmax(length, hi);
+    const WorldPt first(p.x + u.x * from, p.y + u.y * from), second(p.x + u.x * to, p.y + u.y * to);
+    SetLineEnds(cbp, n, from < 0 ? &first : &p, to > length ? &second : &q);
+  }
+  return gap;
+}
+
 void MergeLine(ObjectHandle object, CallbackPtr cbp) {
   WorldPt a(kUnread, kUnread), b(kUnread, kUnread);
   GetLineEnds(cbp, object, &a, &b);
@@ -176,8 +211,18 @@ void MergeLine(ObjectHandle object, CallbackPtr cbp) {
   GetObjectBounds(cbp, object, &r);
   RememberAttributes(cbp, object);
 
+  // Matching within the tolerance looks in every direction around the line.
+  const double budget = NearBudget(object);
   IndexBox near[2];
-  const int boxes = LineSearchBoxes(r, DirectionOf(a, b, r), near);
+  int boxes = 1;
+  if (budget > 0) {
+    const WorldPt ends[2] = {a, b};
+    near[0] = Grown(BoxOf(ends, 2), budget);
+    near[0] = Grown(near[0], RoundingMargin(near[0]));
+    KeyDirection(Direction{}, &near[0]);
+  } else {
+    boxes = LineSearchBoxes(r, DirectionOf(a, b, r), near);
+  }
   StartCandidateSearch(cbp, object, MergeKey, near, boxes);
   for (ObjectHandle n = FirstCandidate(cbp, NextObject(cbp, object)); n != 0; n = NextCandidate(cbp, n)) {
     if (GetObjectType(cbp, n) != kLineType) continue;
@@ -185,6 +230,13 @@ void MergeLine(ObjectHandle object, CallbackPtr cbp) {
     GetLineEnds(cbp, n, &p, &q);
     WorldRect s;
     GetObjectBounds(cbp, n, &s);
+    if (budget > 0) {
+      const double gap = MergeLineNear(cbp, n, a, b, p, q, budget);
+      if (!(gap >= 0)) continue;
+      CarryDeviation(object, n, gap);
+      DeleteObject(cbp, object, 0);
+      return;
+    }
     if (!BoundsNear(r, s)) continue;
     if (!ArePointsCollinear(p, q, a) || !ArePointsCollinear(p, q, b)) continue;
     if (!MatchesRememberedAttributes(cbp, n)) continue;
@@ -249,7 +301,15 @@ void MergeArc(ObjectHandle object, CallbackPtr cbp) {
   NormaliseAngles(s, w);
   const double e = s + w;
 
-  const IndexBox near = ArcSearchBox(c, rh);
+  // Within the tolerance: centres and radii may differ by what is left of it.
+  const double budget = NearBudget(object);
+  IndexBox near = ArcSearchBox(c, rh);
+  if (budget > 0) {
+    near = Grown(ArcKey(c, rh), budget);
+    near = Grown(near, RoundingMargin(near));
+    near.minZ = kArcAxis + std::atan(rh - budget) - kRadiusSlack;
+    near.maxZ = kArcAxis + std::atan(rh + budget) + kRadiusSlack;
+  }
   StartCandidateSearch(cbp, object, MergeKey, &near, 1);
   for (ObjectHandle n = FirstCandidate(cbp, NextObject(cbp, object)); n != 0; n = NextCandidate(cbp, n)) {
     if (GetObjectType(cbp, n) != kArcType) continue;
@@ -259,9 +319,14 @@ void MergeArc(ObjectHandle object, CallbackPtr cbp) {
     double s2 = kUnread, w2 = kUnread, rh2 = kUnread, rv2 = kUnread;
     WorldPt c2(kUnread, kUnread);
     GetArcGeometry(cbp, n, &s2, &w2, &c2, &rh2, &rv2);
-    if (!PointsWithinTolerance(c, c2) || !CoordsEqual(rh, rh2) || !CoordsEqual(rv, rv2) ||
-        !MatchesRememberedAttributes(cbp, n))
-      continue;
+    // Points at one angle of the two lie at most this far apart.
+    const double gap = budget > 0 ? std::hypot(c.x - c2.x, c.y - c2.y) +
+                                        std::fmax(std::fabs(rh - rh2), std::fabs(rv - rv2))
+                                  : 0.0;
+    const bool sameCircle = budget > 0 ? gap <= budget
+                                       : PointsWithinTolerance(c, c2) && CoordsEqual(rh, rh2) &&
+                                             CoordsEqual(rv, rv2);
+    if (!sameCircle || !MatchesRememberedAttributes(cbp, n)) continue;
     if (!std::isfinite(s2) || !std::isfinite(w2)) continue;
     NormaliseAngles(s2, w2);
     s2 = AlignedStart(s2, s);
@@ -277,6 +342,7 @@ void MergeArc(ObjectHandle object, CallbackPtr cbp) {
     } else {
       continue;
     }
+    CarryDeviation(object, n, gap);
     DeleteObject(cbp, object, 0);
     return;
   }

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "base/object_types.h"
+#include "base/run_deviation.h"
 #include "base/run_globals.h"
 #include "base/world_types.h"
 #include "geometry/cleanup_vertices.h"
@@ -137,7 +138,10 @@ int ReduceInMemory(CallbackPtr cbp, ObjectHandle object, int n, double tolSquare
 }  // namespace
 
 void ReduceVertices(ObjectHandle object, CallbackPtr cbp) {
-  const double tolSquared = gPointTolerance * gPointTolerance;
+  // An object that stands for others near it may move only by what is left.
+  const double carried = CarriedDeviation(object);
+  const double tolerance = carried > 0 ? std::fmax(gPointTolerance - carried, 0.0) : gPointTolerance;
+  const double tolSquared = tolerance * tolerance;
   const int16_t type = GetObjectType(cbp, object);
   if (!IsFlatVertexList(type)) return;
 
@@ -151,4 +155,7 @@ void ReduceVertices(ObjectHandle object, CallbackPtr cbp) {
   const int n = first > gVertexBufferThreshold ? ReduceInMemory(cbp, object, first, tolSquared)
                                                : ReduceThroughHost(cbp, object, first, tolSquared);
   if (first > n) ResetObject(cbp, object);
+  // What it drew may now lie up to the tolerance used from it: a later round,
+  // or a near match, may move it only by what is left.
+  if (first > n && (gExtraOptions.repeat || gExtraOptions.nearMatch)) CarryDeviation(object, object, tolerance);
 }

@@ -6,13 +6,18 @@
 // geometric equalities are CoordsEqual with kCoordEpsilon, except the arc
 // radii and angles, which must be exactly equal; the run's tolerances play
 // no part here.
+#include <cmath>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 #include "attributes/attributes.h"
 #include "base/object_types.h"
+#include "base/run_deviation.h"
+#include "base/run_globals.h"
 #include "geometry/arc_info.h"
 #include "geometry/coords.h"
+#include "geometry/near_match.h"
 #include "host/host_calls.h"
 #include "index/candidate_index.h"
 #include "passes/passes.h"
@@ -129,8 +134,11 @@ bool IsDuplicate(CallbackPtr cbp, const Visited& v, ObjectHandle candidate) {
     case kCurvedVertexListType: {
       WorldRect bounds;
       GetObjectBounds(cbp, candidate, &bounds);
+      // A closed list draws its closing edge; an open copy does not draw
+      // all of it, so it cannot stand in for it.
       return v.bounds == bounds && Matches(cbp, candidate) &&
-             SameVertices(cbp, v.object, candidate);
+             SameVertices(cbp, v.object, candidate) &&
+             !(IsPolyClosed(cbp, v.object) && !IsPolyClosed(cbp, candidate));
     }
     case kArcType: {
       WorldRect bounds;
@@ -230,6 +238,71 @@ IndexBox VisitedBox(const Visited& v) {
   }
 }
 
+// ---- Matching within the point tolerance ----
+
+std::vector<VertexRead> ReadVertexList(CallbackPtr cbp, ObjectHandle object) {
+  std::vector<VertexRead> v;
+  const int count = GetVertexCount(cbp, object);
+  if (count <= 0) return v;
+  v.reserve(size_t(count));
+  for (int i = 1; i <= count; ++i) v.push_back(ReadVertex(cbp, object, i));
+  return v;
+}
+
+// The visited object's vertices, read at the first candidate that needs them.
+struct VisitedVertices {
+  bool read = false;
+  bool closed = false;
+  std::vector<VertexRead> list;
+};
+
+// How far the candidate lies from the visited object (see near_match.h), or
+// NaN when it is not a near copy at all. Attributes are compared as for exact
+// copies, and only once the geometry is close.
+double NearGap(CallbackPtr cbp, const Visited& v, VisitedVertices& vertices, ObjectHandle candidate,
+               double budget) {
+  double gap = std::numeric_limits<double>::quiet_NaN();
+  switch (v.type) {
+    case kLineType: {
+      WorldPt first = kUnreadPt, second = kUnreadPt;
+      GetLineEnds(cbp, candidate, &first, &second);
+      gap = LineGap(v.first, v.second, first, second);
+      break;
+    }
+    case kPointType: {
+      WorldPt point = kUnreadPt;
+      GetObjectPoint(cbp, candidate, &point);
+      gap = PointGap(v.first, point);
+      break;
+    }
+    case kArcType: {
+      WorldRect bounds;
+      GetObjectBounds(cbp, candidate, &bounds);
+      if (!(IsEmpty(v.bounds) || IsEmpty(bounds)) &&
+          (std::fabs(v.bounds.left - bounds.left) > budget || std::fabs(v.bounds.right - bounds.right) > budget ||
+           std::fabs(v.bounds.top - bounds.top) > budget || std::fabs(v.bounds.bottom - bounds.bottom) > budget))
+        return gap;
+      gap = ArcGap(v.arc, MakeArcInfo(cbp, candidate));
+      break;
+    }
+    case kVertexListType:
+    case kCurvedVertexListType: {
+      if (!vertices.read) {
+        vertices.read = true;
+        vertices.list = ReadVertexList(cbp, v.object);
+        vertices.closed = IsPolyClosed(cbp, v.object) != 0;
+      }
+      const std::vector<VertexRead> other = ReadVertexList(cbp, candidate);
+      gap = VertexListGap(vertices.list, vertices.closed, other, IsPolyClosed(cbp, candidate) != 0, budget);
+      break;
+    }
+    default:
+      return gap;
+  }
+  if (!(gap <= budget) || !Matches(cbp, candidate)) return std::numeric_limits<double>::quiet_NaN();
+  return gap;
+}
+
 }  // namespace
 
 void RemoveDuplicateObject(ObjectHandle object, CallbackPtr cbp) {
@@ -239,17 +312,38 @@ void RemoveDuplicateObject(ObjectHandle object, CallbackPtr cbp) {
   RememberAttributes(cbp, object);  // for every object, whatever its type
   if (!ReadVisited(cbp, visited)) return;
 
+  // With near matching on, a copy may lie within what is left of the point
+  // tolerance for this object; otherwise (budget 0) only exact copies go.
+  const double budget = NearBudget(object);
   const IndexBox box = VisitedBox(visited);
-  const IndexBox near = Grown(box, RoundingMargin(box));
+  IndexBox near = Grown(box, RoundingMargin(box));
+  if (budget > 0) near = Grown(near, budget);
   StartCandidateSearch(cbp, object, DuplicateKey, &near, 1);
-  bool duplicateFound = false;
-  for (ObjectHandle candidate = FirstCandidate(cbp, NextObject(cbp, object)); candidate != 0;
-       candidate = NextCandidate(cbp, candidate)) {
-    if (!AcceptsCandidate(visited.type, GetObjectType(cbp, candidate))) continue;
-    if (IsDuplicate(cbp, visited, candidate)) {
-      duplicateFound = true;
-      break;
+  ObjectHandle survivor = 0;
+  double gap = 0;
+  VisitedVertices vertices;
+  try {
+    for (ObjectHandle candidate = FirstCandidate(cbp, NextObject(cbp, object)); candidate != 0;
+         candidate = NextCandidate(cbp, candidate)) {
+      if (!AcceptsCandidate(visited.type, GetObjectType(cbp, candidate))) continue;
+      if (IsDuplicate(cbp, visited, candidate)) {
+        survivor = candidate;
+        break;
+      }
+      if (budget > 0) {
+        gap = NearGap(cbp, visited, vertices, candidate, budget);
+        if (gap <= budget) {
+          survivor = candidate;
+          break;
+        }
+        gap = 0;
+      }
     }
+  } catch (...) {
+    // No memory for a vertex list: this object is kept, as one with no copy.
+    survivor = 0;
   }
-  if (duplicateFound) DeleteObject(cbp, object, 0);
+  if (survivor == 0) return;
+  if (gExtraOptions.nearMatch) CarryDeviation(object, survivor, gap);
+  DeleteObject(cbp, object, 0);
 }

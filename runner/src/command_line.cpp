@@ -24,6 +24,12 @@ const PassOption kPassOptions[kOptionCount] = {
     {"reduce-vertices", "thin out nearly straight runs within the point tolerance"},
 };
 
+void ApplyCutOnce(CommandLine& c) {
+  for (size_t n : {1, 3, 4, 5, 6, 7})
+    if (!c.flags[n]) c.flags[n] = true;
+  for (size_t k : {kNear, kEdges, kRepeat}) c.extra[k] = true;
+}
+
 std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& c) {
   CLI::App app{"drawclean " DRAWCLEAN_VERSION
                " - clean up a drawing (ASCII DXF or drawclean JSON) with the clean-up plug-in"};
@@ -35,6 +41,7 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& c) {
       "  drawclean --all plan.dxf -o plan.clean.dxf --svg plan.svg\n"
       "  drawclean --duplicates --join --point-tolerance 0.5 plan.json --report report.json\n"
       "  drawclean --all --dry-run plan.dxf      # report only, write no drawing\n"
+      "  drawclean --cut-once -t 0.05 plate.dxf  # one path wherever a cutter would cut twice\n"
       "  drawclean --show-dialog --join --dry-run plan.dxf\n"
       "  drawclean --all -j 4 drawings/ extra.dxf --out-dir cleaned/   # many at once\n\n"
       "Exit status: 0 done, 1 the plug-in could not run, 2 bad input or options (in a batch: any drawing failed).");
@@ -49,6 +56,23 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& c) {
     app.add_flag_callback("--no-" + std::string(kPassOptions[n].name), [&c, n] { c.flags[n] = false; },
                           "")->group("Passes");
   }
+  app.add_flag("--near", c.extra[kNear],
+               "duplicates and overlaps match within the point tolerance, not only exactly")
+      ->group("Beyond the passes");
+  app.add_flag("--edges", c.extra[kEdges], "duplicates and overlaps also look along polyline edges")
+      ->group("Beyond the passes");
+  app.add_flag("--repeat", c.extra[kRepeat], "run the passes again while a round changes anything (8 rounds at most)")
+      ->group("Beyond the passes");
+  std::vector<std::string> ignored;
+  app.add_option("--ignore", ignored,
+                 "properties that do not keep objects apart: layer, colour, lineweight, linetype (comma-separated)")
+      ->delimiter(',')
+      ->check(CLI::IsMember({"layer", "colour", "color", "lineweight", "linetype"}))
+      ->group("Beyond the passes");
+  app.add_flag("--cut-once", c.cutOnce,
+               "for cutting: degenerate objects, duplicates, overlaps, vertex clean-up and join with arcs, "
+               "with --near --edges --repeat")
+      ->group("Beyond the passes");
   auto tolerance = [](const std::string& s) -> std::string {
     try {
       size_t used = 0;
@@ -92,6 +116,12 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& c) {
   } catch (const CLI::ParseError& e) {
     std::string what = e.what();
     return BadInput(what + " (see --help)");
+  }
+  for (const std::string& name : ignored) {
+    if (name == "layer") c.extra[kIgnoreLayer] = true;
+    if (name == "colour" || name == "color") c.extra[kIgnoreColour] = true;
+    if (name == "lineweight") c.extra[kIgnoreLineweight] = true;
+    if (name == "linetype") c.extra[kIgnoreLinetype] = true;
   }
   return std::nullopt;
 }

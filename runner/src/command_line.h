@@ -25,6 +25,8 @@ struct CommandLine {
   std::array<std::optional<bool>, kOptionCount> flags{};
   bool all = false, dryRun = false, quiet = false, inPlace = false, showDialog = false, convertInPlace = true;
   bool verify = false;
+  bool cutOnce = false;  // the passes a cutter needs, with near, edges and repeat
+  std::array<bool, kExtraCount> extra{};
   std::optional<double> pointTol, sizeTol;
 };
 
@@ -34,6 +36,11 @@ struct PassOption {
 };
 // Option flags 0..8 in record order: --NAME and --no-NAME.
 extern const PassOption kPassOptions[kOptionCount];
+
+// What --cut-once stands for: degenerate objects, duplicates, overlaps, vertex
+// clean-up and join with arcs, matching within the tolerance, along polyline
+// edges, until nothing changes. Flags given on their own still win.
+void ApplyCutOnce(CommandLine& c);
 
 // Reads the arguments into `c`; an exit status when that is all there is to
 // do (--help, --version, a bad option).

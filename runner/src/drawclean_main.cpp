@@ -126,6 +126,10 @@ int Batch(const CommandLine& c) {
   if (c.sizeTol) args.insert(args.end(), {"-s", FormatNumber(*c.sizeTol)});
   if (c.dryRun) args.push_back("-n");
   if (!c.convertInPlace) args.push_back("--no-convert-in-place");
+  for (size_t k : {kNear, kEdges, kRepeat})
+    if (c.extra[k]) args.push_back(std::string("--") + ExtraName(k));
+  for (size_t k = kIgnoreLayer; k < kExtraCount; ++k)
+    if (c.extra[k]) args.insert(args.end(), {"--ignore", ExtraName(k)});
   if (c.verify) args.push_back("--verify");
 
   const unsigned workers = std::min<unsigned>(c.jobs.value_or(DefaultJobs()), unsigned(work.size()));
@@ -236,6 +240,7 @@ struct Cleaning {
     options.flags = c.flags;
     options.pointTolerance = c.pointTol;
     options.sizeTolerance = c.sizeTol;
+    options.extra = c.extra;
     options.convertInPlace = c.convertInPlace;
     options.progress = !c.quiet && ::isatty(STDERR_FILENO);
     options.keepDialog = c.showDialog;
@@ -334,6 +339,7 @@ int Drawclean(int argc, char** argv) {
     return kExitRunFailed;
   }
   c.pluginPath = plugin.path;
+  if (c.cutOnce) ApplyCutOnce(c);
 
   if (!c.outDir.empty() || c.inputs.size() > 1 || std::filesystem::is_directory(c.inputs[0])) return Batch(c);
   if (c.jobs) return BadInput("-j only applies with --out-dir");

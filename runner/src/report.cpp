@@ -83,6 +83,13 @@ std::string ReportText(const RunResult& r, const ReportContext& c) {
     if (r.flagsUsed[n] && n != 7) out += std::string(any ? ", " : " ") + PassName(n), any = true;
   if (r.flagsUsed[7] && r.flagsUsed[6]) out += " (with arcs)";
   if (!any) out += " none";
+  std::string extra;
+  for (size_t k : {kNear, kEdges, kRepeat})
+    if (r.extraUsed[k]) extra += std::string(extra.empty() ? "" : ", ") + ExtraName(k);
+  if (r.extraUsed[kRepeat]) extra += " (" + std::to_string(r.rounds) + (r.rounds == 1 ? " round)" : " rounds)");
+  for (size_t k = kIgnoreLayer; k < kExtraCount; ++k)
+    if (r.extraUsed[k]) extra += std::string(extra.empty() ? "" : ", ") + "ignoring " + ExtraName(k);
+  if (!extra.empty()) out += "\nalso: " + extra;
   std::snprintf(line, sizeof line, "\ntolerances: point %.15g, size %.15g\n\n", r.pointTolerance, r.sizeTolerance);
   out += line;
   std::snprintf(line, sizeof line, "%-22s %8s %8s\n", "objects", "before", "after");
@@ -106,7 +113,8 @@ std::string ReportText(const RunResult& r, const ReportContext& c) {
   std::snprintf(line, sizeof line, "%-22s %8s %8s %8s %10s\n", "pass", "deleted", "created", "changed", "seconds");
   out += line;
   for (const PassStats& p : r.passes) {
-    std::snprintf(line, sizeof line, "%-22s %8zu %8zu %8zu %10.4f\n", p.name.c_str(), p.deleted, p.created,
+    const std::string name = r.rounds > 1 && p.flag >= 0 ? std::to_string(p.round) + ": " + p.name : p.name;
+    std::snprintf(line, sizeof line, "%-22s %8zu %8zu %8zu %10.4f\n", name.c_str(), p.deleted, p.created,
                   p.changed, p.seconds);
     out += line;
   }
@@ -133,7 +141,17 @@ std::string ReportJson(const RunResult& r, const ReportContext& c) {
   j["result"] = r.result;
   json flags = json::array();
   for (bool f : r.flagsUsed) flags.push_back(f);
-  j["options"] = {{"flags", flags}, {"pointTolerance", r.pointTolerance}, {"sizeTolerance", r.sizeTolerance}};
+  json ignored = json::array();
+  for (size_t k = kIgnoreLayer; k < kExtraCount; ++k)
+    if (r.extraUsed[k]) ignored.push_back(ExtraName(k));
+  j["options"] = {{"flags", flags},
+                  {"pointTolerance", r.pointTolerance},
+                  {"sizeTolerance", r.sizeTolerance},
+                  {"near", r.extraUsed[kNear]},
+                  {"edges", r.extraUsed[kEdges]},
+                  {"repeat", r.extraUsed[kRepeat]},
+                  {"ignore", ignored}};
+  j["rounds"] = r.rounds;
   auto counts = [](const std::map<int, size_t>& m) {
     json o = json::object();
     for (auto& [t, n] : m) o[std::to_string(t)] = n;
@@ -145,8 +163,8 @@ std::string ReportJson(const RunResult& r, const ReportContext& c) {
   j["totalAfter"] = Total(r.after);
   json passes = json::array();
   for (const PassStats& p : r.passes)
-    passes.push_back({{"name", p.name}, {"flag", p.flag}, {"deleted", p.deleted}, {"created", p.created},
-                      {"changed", p.changed}, {"seconds", p.seconds}});
+    passes.push_back({{"name", p.name}, {"flag", p.flag}, {"round", p.round}, {"deleted", p.deleted},
+                      {"created", p.created}, {"changed", p.changed}, {"seconds", p.seconds}});
   j["passes"] = passes;
   json kinds = json::object();
   for (const PassedKind& k : c.passedThrough) kinds[k.many] = k.count;

@@ -19,6 +19,19 @@ constexpr int32_t kPointToleranceItem = 13;
 constexpr int32_t kSizeToleranceItem = 14;
 constexpr size_t kTolerance1Offset = 10, kTolerance2Offset = 18;
 constexpr int16_t kMarkerListId = 11003, kMarkerIndex = 11;
+
+// Gives the record the block of options beyond the flags, all off: the
+// dialog then shows their boxes, which the script clicks like the others.
+void OfferExtraOptions(uint8_t* record) {
+  const uint8_t tag[] = {kExtraTag0, kExtraTag1, kExtraTag2, kExtraVersion};
+  std::memset(record + kExtraBlockOffset, 0, kExtraBlockSize);
+  std::memcpy(record + kExtraBlockOffset, tag, sizeof tag);
+}
+
+bool ExtraBlockOn(const uint8_t* record) {
+  return record[kExtraBlockOffset] == kExtraTag0 && record[kExtraBlockOffset + 1] == kExtraTag1 &&
+         record[kExtraBlockOffset + 2] == kExtraTag2 && record[kExtraBlockOffset + 3] == kExtraVersion;
+}
 // Progress is worth a line only when a pass takes visible time.
 constexpr size_t kProgressMinObjects = 2000;
 constexpr size_t kProgressEvery = 500;
@@ -100,6 +113,12 @@ std::string ProgressLine(size_t step, size_t steps, const char* name, size_t vis
   return line + Grouped(visited) + " of " + Grouped(total) + " objects";
 }
 
+const char* ExtraName(size_t k) {
+  static const char* const kNames[kExtraCount] = {"near",   "edges",      "repeat",  "layer",
+                                                  "colour", "lineweight", "linetype"};
+  return k < kExtraCount ? kNames[k] : "";
+}
+
 const char* PassName(size_t flag) {
   static const char* const kNames[kOptionCount] = {
       "flatten 3D",        "degenerate objects", "point markers",
@@ -132,7 +151,9 @@ RunResult RunPlugin(hostapp::Host& host, const std::string& pluginPath, const Ru
   host.settings.logCalls = false;
   host.StreamCallsTo(options.callLog);
   host.SendAction(kActionSetUp);
-  const uint8_t* record = host.SettingsBlock();
+  uint8_t* record = host.SettingsBlock();
+  const bool anyExtra = std::find(options.extra.begin(), options.extra.end(), true) != options.extra.end();
+  if (record && anyExtra) OfferExtraOptions(record);
 
   // The dialog opens with the record's options: click only the boxes whose
   // state must change, in item order, so a box that enables another comes first.
@@ -142,6 +163,9 @@ RunResult RunPlugin(hostapp::Host& host, const std::string& pluginPath, const Ru
     if (options.flags[n] && *options.flags[n] != now)
       script.events.push_back(hostapp::Click(kFirstFlagItem + int32_t(n), *options.flags[n]));
   }
+  for (size_t k = 0; k < kExtraCount; ++k)
+    if (record && anyExtra && options.extra[k])
+      script.events.push_back(hostapp::Click(kExtraFirstItem + int32_t(k), true));
   if (options.pointTolerance)
     script.events.push_back(hostapp::TypeText(kPointToleranceItem, hostapp::FieldTextOf(*options.pointTolerance)));
   if (options.sizeTolerance)
@@ -167,10 +191,11 @@ RunResult RunPlugin(hostapp::Host& host, const std::string& pluginPath, const Ru
         for (size_t n = 0; n < kOptionCount; ++n)
           if (n != 7 && rec[n] != 0) passOrder.push_back(int(n));
     }
-    const size_t k = boundaries.size() + (lastTime != Clock::time_point{} ? 1 : 0);
+    // With repeat, each round is the passes and then a sweep.
+    const size_t k = (boundaries.size() + (lastTime != Clock::time_point{} ? 1 : 0)) % (passOrder.size() + 1);
     gProgress.step = k + 1;
     gProgress.steps = passOrder.size();
-    gProgress.name = k < passOrder.size() ? PassName(size_t(passOrder[k])) : "final sweep";
+    gProgress.name = k < passOrder.size() ? PassName(size_t(passOrder[k])) : "sweep";
     Snapshot now = Take(host, marker);
     const auto t = Clock::now();
     if (lastTime != Clock::time_point{}) {
@@ -201,16 +226,23 @@ RunResult RunPlugin(hostapp::Host& host, const std::string& pluginPath, const Ru
   record = host.SettingsBlock();
   if (record) {
     for (size_t n = 0; n < kOptionCount; ++n) r.flagsUsed[n] = record[n] != 0;
+    if (ExtraBlockOn(record))
+      for (size_t k = 0; k < kExtraCount; ++k) r.extraUsed[k] = record[kExtraNear + k] != 0;
     std::memcpy(&r.pointTolerance, record + kTolerance1Offset, sizeof(double));
     std::memcpy(&r.sizeTolerance, record + kTolerance2Offset, sizeof(double));
   }
-  // Traversals in driver order: the enabled passes, then the final sweep.
+  // Traversals in driver order: each round the enabled passes, then a sweep
+  // (the last round's is the final sweep).
   std::vector<int> passFlags;
   for (size_t n = 0; n < kOptionCount; ++n)
     if (n != 7 && r.flagsUsed[n]) passFlags.push_back(int(n));
+  const size_t perRound = passFlags.size() + 1;
+  r.rounds = int(std::max<size_t>(1, boundaries.size() / perRound));
   for (size_t i = 0; i < boundaries.size(); ++i) {
     PassStats p = boundaries[i];
-    p.flag = i < passFlags.size() ? passFlags[i] : -1;
+    const size_t j = i % perRound;
+    p.round = int(i / perRound) + 1;
+    p.flag = j < passFlags.size() ? passFlags[j] : -1;
     p.name = p.flag >= 0 ? PassName(size_t(p.flag)) : "final sweep";
     if (p.flag < 0 && p.deleted + p.created + p.changed == 0) continue;
     r.passes.push_back(p);

@@ -1,7 +1,9 @@
 #include "support/plugin_fixture.h"
 
 #include <cmath>
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <sstream>
 
 using hostapp::Object;
@@ -168,12 +170,22 @@ void PluginTest::TearDown() {
   EXPECT_EQ(host.LiveBlocks(), 0u) << "memory blocks not freed";
 }
 
+Options WithExtra(Options o, std::initializer_list<ExtraIndex> on) {
+  for (ExtraIndex k : on) o.extra[k] = 1;
+  return o;
+}
+
 int32_t PluginTest::RunCommand(const Options& options) {
   host.SendAction(kActionSetUp);
   if (uint8_t* block = host.SettingsBlock()) {
     std::memcpy(block, options.flags, sizeof options.flags);
     std::memcpy(block + kTolerance1Offset, &options.tolerance1, sizeof options.tolerance1);
     std::memcpy(block + kTolerance2Offset, &options.tolerance2, sizeof options.tolerance2);
+    if (std::any_of(std::begin(options.extra), std::end(options.extra), [](uint8_t b) { return b != 0; })) {
+      const uint8_t tag[] = {kExtraTag0, kExtraTag1, kExtraTag2, kExtraVersion};
+      std::memcpy(block + kExtraBlockOffset, tag, sizeof tag);
+      std::memcpy(block + kExtraNear, options.extra, sizeof options.extra);
+    }
   }
   const int32_t result = host.SendAction(kActionRun);
   host.SendAction(kActionTearDown);

@@ -15,7 +15,13 @@
 struct Options {
   uint8_t flags[9] = {0, 1, 0, 0, 0, 1, 0, 0, 0};
   double tolerance1 = 0.01, tolerance2 = 0.0001;
+  // Options beyond the flags (record bytes 40 to 46); the block is written,
+  // tag and all, only when one of them is on.
+  uint8_t extra[7] = {};
 };
+enum ExtraIndex { kXNear, kXEdges, kXRepeat, kXIgnoreLayer, kXIgnoreColour, kXIgnoreLineweight, kXIgnoreLinetype };
+// `o` with the extra options `on` switched on.
+Options WithExtra(Options o, std::initializer_list<ExtraIndex> on);
 
 // Only option flag `flag` on.
 Options OnlyPass(int flag);
