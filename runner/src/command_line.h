@@ -17,6 +17,9 @@ inline constexpr int kExitBadInput = 2;
 // Says what is wrong on standard error: exit status 2.
 int BadInput(const std::string& what);
 
+// The plug-in's own point tolerance when -t names none.
+inline constexpr double kDefaultPointTolerance = 0.01;
+
 struct CommandLine {
   std::vector<std::string> inputs;
   std::string output, reportPath, svgPath, callLogPath, pluginPath, outDir;
@@ -25,6 +28,8 @@ struct CommandLine {
   std::array<std::optional<bool>, kOptionCount> flags{};
   bool all = false, dryRun = false, quiet = false, inPlace = false, showDialog = false, convertInPlace = true;
   bool verify = false;
+  bool blocks = true;    // user blocks cleaned as drawings of their own
+  bool splines = false;  // SPLINEs read as polylines
   std::optional<double> pointTol, sizeTol;
 };
 
