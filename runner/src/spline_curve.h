@@ -38,9 +38,10 @@ SplinePoint SplineAt(const Spline& s, double t);
 Spline SplineThroughPoints(std::vector<SplinePoint> fit, std::optional<SplinePoint> startTangent,
                            std::optional<SplinePoint> endTangent, bool closed);
 
-// The curve as a polyline: a vertex at every knot, and between knots as many
-// as bring every one of seven points inside each piece within `deviation` of
-// its chord. kTooFine, and nothing, when that needs more than `maxPoints`.
+// The curve as a polyline within `deviation` of it: a vertex at every knot,
+// each span between knots cut in four, and each piece halved until seven
+// points evenly inside it lie within 90 % of the deviation from its chord.
+// kTooFine, and nothing, when that needs more than `maxPoints`.
 std::vector<SplinePoint> FlattenSpline(const Spline& s, double deviation, size_t maxPoints, SplineFault* fault);
 
 }  // namespace drawclean
