@@ -271,9 +271,11 @@ struct Cleaning {
     gStage.doing = "cleaning the drawing's blocks";
     std::string error;
     for (BlockRun& b : blocks) {
-      if (RunBlock(b, c.pluginPath, options, &error)) continue;
-      std::fprintf(stderr, "drawclean: block %s: %s\n", Shown(b.name).c_str(), error.c_str());
-      return kExitRunFailed;
+      if (!RunBlock(b, c.pluginPath, options, &error)) {
+        std::fprintf(stderr, "drawclean: block %s: %s\n", Shown(b.name).c_str(), error.c_str());
+        return kExitRunFailed;
+      }
+      for (const std::string& v : b.run.violations) run.violations.push_back("block " + Shown(b.name) + ": " + v);
     }
     hostapp::SetMarkerClassName(marker);
     return std::nullopt;
