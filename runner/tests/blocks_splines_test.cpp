@@ -192,6 +192,10 @@ std::string SplineEntity(int degree, const std::vector<double>& knots, const std
   return s;
 }
 
+std::string Replaced(std::string s, const std::string& what, const std::string& with) {
+  return s.replace(s.find(what), what.size(), with);
+}
+
 // Vertices of the first LWPOLYLINE in the text, and whether it is closed.
 std::vector<std::array<double, 2>> FirstPolyline(const std::string& text, bool* closed) {
   std::vector<std::array<double, 2>> vs;
@@ -268,11 +272,18 @@ TEST_F(BlocksAndSplines, UndrawableSplinesAreLeftWithTheirReason) {
       {"zero weight", SplineEntity(3, clamped, four, {1, 0, 1, 1}), "spline with a weight not above 0 or missing"},
       {"NaN", SplineEntity(3, clamped, {{0, 0}, {NAN, 1}, {2, 0}, {3, 1}}),
        "spline with a value that is no finite number"},
-      {"text for a number", SplineEntity(3, {0, 0, 0, 0, 1, 1, 1, 1}, four).replace(
-                                SplineEntity(3, {0, 0, 0, 0, 1, 1, 1, 1}, four).find("40\n1.0"), 6, "40\nabc"),
+      {"text for a knot", Replaced(SplineEntity(3, clamped, four), "40\n1.0", "40\nabc"),
        "spline with a value that is no finite number"},
       {"one fit point", SplineEntity(3, {}, {}, {}, 8, {{1, 1}}),
        "spline with fewer control points than its degree + 1"},
+      {"text for the degree", Replaced(SplineEntity(3, clamped, four), "71\n3\n", "71\nthree\n"),
+       "spline with a value that is no finite number"},
+      {"degree beyond any", Replaced(SplineEntity(3, clamped, four), "71\n3\n", "71\n99999999999\n"),
+       "spline with unusable knots or degree"},
+      {"lifted off the plane", Replaced(SplineEntity(3, clamped, four), "30\n0.0", "30\n2.5"),
+       "spline off the XY plane"},
+      {"upside-down normal", Replaced(SplineEntity(3, clamped, four), "230\n1.0", "230\n-1.0"),
+       "spline off the XY plane"},
   };
   const std::string good = SplineEntity(3, clamped, four);
   for (const Case& c : cases) {

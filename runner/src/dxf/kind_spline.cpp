@@ -3,7 +3,9 @@
 // the host as the flat polyline that stays within the deviation of it. The
 // host never gets a SPLINE back: a changed one is written as the polyline it
 // became, an unchanged one byte for byte as the SPLINE it was.
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "dxf/entity_kind.h"
 #include "dxf/polyline_vertices.h"
@@ -29,17 +31,20 @@ struct SplineTags {
   std::vector<SplinePoint> fit;
   std::optional<SplinePoint> startTangent, endTangent;
   bool closed = false;
-  bool flat = true;     // every z is 0
+  bool flat = true;     // every z is 0, the normal +Z
   bool finite = true;   // every value a finite number
 };
 
+// Every value read here, flags and degree too: a spline that says nothing
+// usable is left as it is, never a reason to refuse the drawing.
 SplineTags Gather(const DxfRecord& r) {
   SplineTags g;
-  g.closed = (r.Int(70) & 1) != 0;
-  g.curve.degree = int(r.Int(71, 3));
+  SplinePoint normal{0, 0};
+  double normalZ = 1;
   for (size_t i = r.first + 1; i < r.last; ++i) {
     const int c = r.At(i).code;
-    const bool wanted = (c >= 10 && c <= 13) || (c >= 20 && c <= 23) || (c >= 30 && c <= 33) || c == 40 || c == 41;
+    const bool wanted = (c >= 10 && c <= 13) || (c >= 20 && c <= 23) || (c >= 30 && c <= 33) || c == 40 ||
+                        c == 41 || c == 70 || c == 71 || c == 210 || c == 220 || c == 230;
     if (!wanted) continue;
     const auto v = TagDouble(r.At(i));
     if (!v || !std::isfinite(*v)) {
@@ -57,9 +62,16 @@ SplineTags Gather(const DxfRecord& r) {
       case 23: if (g.endTangent) g.endTangent->y = *v; break;
       case 40: g.curve.knots.push_back(*v); break;
       case 41: g.curve.weights.push_back(*v); break;
-      default: if (*v != 0) g.flat = false;  // a z
+      case 70: g.closed = (int64_t(std::clamp(*v, -1e9, 1e9)) & 1) != 0; break;
+      // Out of range it is no degree: CheckSpline refuses it.
+      case 71: g.curve.degree = int(std::clamp(*v, -1.0, 1000.0)); break;
+      case 210: normal.x = *v; break;
+      case 220: normal.y = *v; break;
+      case 230: normalZ = *v; break;
+      default: if (*v != 0) g.flat = false;  // a z (30 to 33)
     }
   }
+  if (normal.x != 0 || normal.y != 0 || normalZ != 1) g.flat = false;
   return g;
 }
 
@@ -70,7 +82,6 @@ bool ReadSpline(DxfEntityRecord& rec, const DxfRecord& r, double deviation, host
     rec.passReason = why;
     return false;
   };
-  if (!r.FlatExtrusion()) return refuse(PassReason::kOffPlane);
   SplineTags g = Gather(r);
   if (!g.finite) return refuse(PassReason::kSplineNotFinite);
   if (!g.flat) return refuse(PassReason::kOffPlane);
