@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace drawclean {
 namespace {
@@ -18,6 +19,8 @@ constexpr int kFirstPieces = 4;
 // (a thousandth of the deviation on random splines of degree 5): pieces are
 // held to 90 % of it so the whole curve stays within.
 constexpr double kCheckedShare = 0.9;
+// Arcs replace at least this many straight pieces.
+constexpr size_t kMinArcPieces = 3;
 // Points laid out before and after a closed fit-point curve's turn.
 constexpr size_t kClosingPoints = 12;
 
@@ -86,6 +89,7 @@ struct Flattener {
   double deviation;
   size_t maxPoints;
   std::vector<SplinePoint> out;
+  std::vector<double> params;  // of each point of `out`
   bool tooMany = false;
 
   void Piece(double t0, const SplinePoint& p0, double t1, const SplinePoint& p1, int depth) {
@@ -100,9 +104,47 @@ struct Flattener {
       return;
     }
     out.push_back(p1);
+    params.push_back(t1);
     tooMany = out.size() > maxPoints;
   }
 };
+
+// A circular arc from a through m to b: centre, radius, start angle and
+// signed sweep (counter-clockwise positive).
+struct Arc {
+  SplinePoint c;
+  double r = 0, start = 0, sweep = 0;
+};
+
+std::optional<Arc> ArcThrough(const SplinePoint& a, const SplinePoint& m, const SplinePoint& b) {
+  const double bx = m.x - a.x, by = m.y - a.y, cx = b.x - a.x, cy = b.y - a.y;
+  const double d = 2 * (bx * cy - by * cx);
+  const double b2 = bx * bx + by * by, c2 = cx * cx + cy * cy;
+  // Nearly straight: the centre is lost in rounding, and lines serve.
+  if (!(std::abs(d) > 1e-9 * std::max(b2, c2))) return std::nullopt;
+  Arc arc;
+  arc.c = {a.x + (cy * b2 - by * c2) / d, a.y + (bx * c2 - cx * b2) / d};
+  arc.r = std::hypot(a.x - arc.c.x, a.y - arc.c.y);
+  const double turn = 2 * std::numbers::pi;
+  auto angle = [&](const SplinePoint& p) { return std::atan2(p.y - arc.c.y, p.x - arc.c.x); };
+  auto ccwFrom = [&](double from, double to) { return std::fmod(std::fmod(to - from, turn) + turn, turn); };
+  arc.start = angle(a);
+  const double toB = ccwFrom(arc.start, angle(b)), toM = ccwFrom(arc.start, angle(m));
+  arc.sweep = toM < toB ? toB : toB - turn;
+  if (!std::isfinite(arc.r) || !std::isfinite(arc.sweep)) return std::nullopt;
+  return arc;
+}
+
+// Whether p lies on the arc within `deviation`, and between its ends.
+bool OnArc(const Arc& arc, const SplinePoint& p, double deviation) {
+  if (!(std::abs(std::hypot(p.x - arc.c.x, p.y - arc.c.y) - arc.r) <= deviation)) return false;
+  const double turn = 2 * std::numbers::pi;
+  double along = std::fmod(std::atan2(p.y - arc.c.y, p.x - arc.c.x) - arc.start, turn);
+  if (arc.sweep < 0) along = -along;
+  along = std::fmod(along + turn, turn);
+  const double slack = deviation / arc.r;  // an end point may sit a rounding outside
+  return along <= std::abs(arc.sweep) + slack || along >= turn - slack;
+}
 
 }  // namespace
 
@@ -198,15 +240,17 @@ Spline SplineThroughPoints(std::vector<SplinePoint> fit, std::optional<SplinePoi
   return s;
 }
 
-std::vector<SplinePoint> FlattenSpline(const Spline& s, double deviation, size_t maxPoints, SplineFault* fault) {
+std::vector<SplinePoint> FlattenSpline(const Spline& s, double deviation, size_t maxPoints, SplineFault* fault,
+                                       std::vector<double>* params) {
   SplineFault f = CheckSpline(s);
   std::vector<SplinePoint> out;
   if (f == SplineFault::kNone) {
-    Flattener fl{s, std::max(deviation, 0.0) * kCheckedShare, maxPoints, {}};
+    Flattener fl{s, std::max(deviation, 0.0) * kCheckedShare, maxPoints, {}, {}, false};
     const size_t p = size_t(s.degree), n = s.control.size();
     double t0 = s.knots[p];
     SplinePoint p0 = SplineAt(s, t0);
     fl.out.push_back(p0);
+    fl.params.push_back(t0);
     for (size_t k = p; k < n && !fl.tooMany; ++k) {
       const double a = s.knots[k], b = s.knots[k + 1];
       if (!(b > a)) continue;
@@ -221,8 +265,50 @@ std::vector<SplinePoint> FlattenSpline(const Spline& s, double deviation, size_t
       if (!Finite(q)) f = SplineFault::kNotFinite;
     if (fl.tooMany) f = SplineFault::kTooFine;
     if (f == SplineFault::kNone) out = std::move(fl.out);
+    if (f == SplineFault::kNone && params) *params = std::move(fl.params);
   }
   if (fault) *fault = f;
+  return out;
+}
+
+}  // namespace drawclean
+
+namespace drawclean {
+
+std::vector<SplineVertex> FlattenSplineWithArcs(const Spline& s, double deviation, size_t maxPoints,
+                                                SplineFault* fault) {
+  std::vector<double> t;
+  const std::vector<SplinePoint> points = FlattenSpline(s, deviation, maxPoints, fault, &t);
+  const double held = std::max(deviation, 0.0) * kCheckedShare;
+  // Whether one arc follows the curve from point i to point j: checked at
+  // every point between and at three more inside each piece.
+  auto arcFits = [&](size_t i, size_t j) -> std::optional<Arc> {
+    const auto arc = ArcThrough(points[i], SplineAt(s, 0.5 * (t[i] + t[j])), points[j]);
+    if (!arc || std::abs(arc->sweep) > std::numbers::pi) return std::nullopt;
+    for (size_t k = i; k < j; ++k)
+      for (double f : {0.0, 0.25, 0.5, 0.75})
+        if (!OnArc(*arc, f == 0 ? points[k] : SplineAt(s, t[k] + (t[k + 1] - t[k]) * f), held)) return std::nullopt;
+    return arc;
+  };
+  std::vector<SplineVertex> out;
+  for (size_t i = 0; i < points.size();) {
+    // The longest run from i that one arc follows: doubled while it fits,
+    // then halved between the last that fitted and the first that did not.
+    size_t fits = 0, fails = points.size();
+    double bulge = 0;
+    auto tryRun = [&](size_t j) {
+      const auto arc = arcFits(i, j);
+      if (arc) fits = j, bulge = std::tan(arc->sweep / 4);
+      else fails = j;
+      return arc.has_value();
+    };
+    for (size_t j = i + kMinArcPieces; j < points.size() && tryRun(j); j = i + 2 * (j - i)) {}
+    if (fits && fails == points.size() && fits + 1 < points.size()) tryRun(points.size() - 1);
+    while (fits && fails > fits + 1 && fails < points.size()) tryRun(fits + (fails - fits) / 2);
+    const size_t end = fits ? fits : i + 1;
+    out.push_back({points[i], fits ? bulge : 0});
+    i = end;
+  }
   return out;
 }
 

@@ -42,6 +42,25 @@ Spline SplineThroughPoints(std::vector<SplinePoint> fit, std::optional<SplinePoi
 // each span between knots cut in four, and each piece halved until seven
 // points evenly inside it lie within 90 % of the deviation from its chord.
 // kTooFine, and nothing, when that needs more than `maxPoints`.
-std::vector<SplinePoint> FlattenSpline(const Spline& s, double deviation, size_t maxPoints, SplineFault* fault);
+// `params` receives each point's parameter.
+std::vector<SplinePoint> FlattenSpline(const Spline& s, double deviation, size_t maxPoints, SplineFault* fault,
+                                       std::vector<double>* params = nullptr);
+
+// A polyline vertex, and the bulge of its segment to the next: 0 straight,
+// else the tangent of a quarter of the arc's sweep (counter-clockwise
+// positive), as DXF has it.
+struct SplineVertex {
+  SplinePoint p;
+  double bulge = 0;
+};
+
+// The polyline of FlattenSpline with arcs: from each vertex, the longest run
+// of three or more straight pieces that one circular arc (of at most half a
+// turn) follows within the same 90 % of the deviation, checked at every
+// vertex of the run and three points inside each piece, becomes that arc.
+// The run is found by doubling and then halving its length, so a long one
+// costs a few checks, not one per piece.
+std::vector<SplineVertex> FlattenSplineWithArcs(const Spline& s, double deviation, size_t maxPoints,
+                                                SplineFault* fault);
 
 }  // namespace drawclean

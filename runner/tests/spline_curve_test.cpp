@@ -3,7 +3,9 @@
 // curves through their points, and every undrawable spline refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <limits>
 #include <random>
 
@@ -30,6 +32,29 @@ double Farthest(const Spline& s, const std::vector<SplinePoint>& poly, int sampl
   double worst = 0;
   for (int i = 0; i <= samples; ++i) worst = std::max(worst, PolylineDistance(SplineAt(s, a + (b - a) * i / samples), poly));
   return worst;
+}
+
+// The distance from p to a polyline with arcs, each arc measured as a
+// circle between its ends.
+double ArcPolylineDistance(const SplinePoint& p, const std::vector<SplineVertex>& vs) {
+  double best = std::numeric_limits<double>::infinity();
+  for (size_t i = 0; i + 1 < vs.size(); ++i) {
+    const SplinePoint a = vs[i].p, b = vs[i + 1].p;
+    if (vs[i].bulge == 0) {
+      best = std::min(best, SegmentDistance(p, a, b));
+      continue;
+    }
+    const double sweep = 4 * std::atan(vs[i].bulge), chord = std::hypot(b.x - a.x, b.y - a.y);
+    // The centre lies left of a to b for a counter-clockwise sweep under half a turn.
+    const double d = chord / 2 / std::tan(sweep / 2);
+    const SplinePoint c{(a.x + b.x) / 2 - (b.y - a.y) / chord * d, (a.y + b.y) / 2 + (b.x - a.x) / chord * d};
+    const double r = std::hypot(a.x - c.x, a.y - c.y), turn = 2 * std::numbers::pi;
+    double along = std::atan2(p.y - c.y, p.x - c.x) - std::atan2(a.y - c.y, a.x - c.x);
+    along = std::fmod(std::fmod(sweep > 0 ? along : -along, turn) + turn, turn);
+    const double ends = std::min(std::hypot(p.x - a.x, p.y - a.y), std::hypot(p.x - b.x, p.y - b.y));
+    best = std::min(best, along <= std::abs(sweep) ? std::abs(std::hypot(p.x - c.x, p.y - c.y) - r) : ends);
+  }
+  return best;
 }
 
 // The unit circle as a rational quadratic: nine control points, weights
@@ -109,6 +134,40 @@ TEST(SplineCurve, PolylineStaysWithinTheDeviation) {
       EXPECT_EQ(poly.back().y, b.y);
     }
   }
+}
+
+// With arcs: still within the deviation everywhere, on far fewer vertices
+// where the curve bends evenly, and a circle's arcs on the circle.
+TEST(SplineCurve, ArcsFollowTheCurveWithinTheDeviation) {
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> coord(-20, 20);
+  for (int trial = 0; trial < 30; ++trial) {
+    Spline s;
+    s.degree = 2 + trial % 3;
+    for (int i = 0; i < 6 + trial % 4; ++i) s.control.push_back({coord(rng), coord(rng)});
+    const size_t n = s.control.size(), p = size_t(s.degree);
+    for (size_t i = 0; i < n + p + 1; ++i) s.knots.push_back(double(std::clamp(i, p, n)));
+    for (double deviation : {0.2, 0.002}) {
+      SplineFault f;
+      const auto vs = FlattenSplineWithArcs(s, deviation, 32767, &f);
+      ASSERT_EQ(f, SplineFault::kNone) << trial;
+      const double a = s.knots[p], b = s.knots[n];
+      double worst = 0;
+      for (int k = 0; k <= 3000; ++k) worst = std::max(worst, ArcPolylineDistance(SplineAt(s, a + (b - a) * k / 3000), vs));
+      EXPECT_LE(worst, deviation) << "trial " << trial << " deviation " << deviation;
+      EXPECT_LE(vs.size(), FlattenSpline(s, deviation, 32767, &f).size()) << trial;
+    }
+  }
+  SplineFault f;
+  const auto circle = FlattenSplineWithArcs(UnitCircle(), 1e-6, 32767, &f);
+  ASSERT_EQ(f, SplineFault::kNone);
+  EXPECT_LE(circle.size(), 5u) << "one arc follows a long run of pieces";
+  double sweep = 0;
+  for (size_t i = 0; i + 1 < circle.size(); ++i) {
+    EXPECT_NEAR(std::hypot(circle[i].p.x, circle[i].p.y), 1.0, 1e-14);
+    sweep += 4 * std::atan(circle[i].bulge);
+  }
+  EXPECT_NEAR(sweep, 2 * std::numbers::pi, 1e-9) << "counter-clockwise, once round";
 }
 
 struct FitCase {

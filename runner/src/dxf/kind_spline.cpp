@@ -1,8 +1,9 @@
 // SPLINE, read only when splines are asked for: the curve by its control
 // points (knots, weights) or, when it has none, through its fit points; into
-// the host as the flat polyline that stays within the deviation of it. The
-// host never gets a SPLINE back: a changed one is written as the polyline it
-// became, an unchanged one byte for byte as the SPLINE it was.
+// the host as the flat polyline of lines and arcs that stays within the
+// deviation of it. The host never gets a SPLINE back: a changed one is
+// written as the polyline it became, an unchanged one byte for byte as the
+// SPLINE it was.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -89,17 +90,19 @@ bool ReadSpline(DxfEntityRecord& rec, const DxfRecord& r, double deviation, host
   const Spline curve = !g.curve.control.empty() ? std::move(g.curve)
                                                 : SplineThroughPoints(g.fit, g.startTangent, g.endTangent, g.closed);
   SplineFault fault = SplineFault::kNone;
-  std::vector<SplinePoint> points = FlattenSpline(curve, deviation, size_t(kMaxVertices), &fault);
+  std::vector<SplineVertex> points = FlattenSplineWithArcs(curve, deviation, size_t(kMaxVertices), &fault);
   if (fault != SplineFault::kNone) return refuse(ReasonOf(fault));
-  // Ends that meet close the outline (a closed spline's always do).
+  // Ends that meet close the outline (a closed spline's always do); the last
+  // vertex's segment then runs to the first.
   bool closed = false;
-  if (points.size() > 2 && std::hypot(points.back().x - points.front().x, points.back().y - points.front().y) <= deviation) {
+  const SplinePoint first = points.front().p, last = points.back().p;
+  if (points.size() > 2 && std::hypot(last.x - first.x, last.y - first.y) <= deviation) {
     points.pop_back();
     closed = true;
   }
   std::vector<BulgeVertex> vs;
   vs.reserve(points.size());
-  for (const SplinePoint& p : points) vs.push_back(BulgeVertex{p.x, p.y, 0});
+  for (const SplineVertex& v : points) vs.push_back(BulgeVertex{v.p.x, v.p.y, v.bulge});
   return ReadFlatVertices(rec, vs, closed, o);
 }
 
