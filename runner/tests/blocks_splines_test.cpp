@@ -12,11 +12,88 @@
 
 #include <nlohmann/json.hpp>
 
+#include "block_runs.h"
 #include "dxf/blocks.h"
 #include "dxf/splice.h"
 #include "dxf/structure.h"
 #include "dxf/tags.h"
 #include "test_files.h"
+
+#include <random>
+
+namespace {
+
+std::string FormatKnot(double k) { return drawclean::FormatDouble(k); }
+
+// Every sample read with its blocks and splines and written back with no
+// pass run: byte for byte, each spline read again the same way.
+TEST(BlocksAndSplinesMap, SamplesReadWithBlocksAndSplinesSaveUnchanged) {
+  if (!std::filesystem::is_directory(DXF_SAMPLES_DIR)) GTEST_SKIP();
+  for (auto& e : std::filesystem::directory_iterator(DXF_SAMPLES_DIR)) {
+    if (e.path().extension() != ".dxf") continue;
+    const std::string text = ReadAll(e.path());
+    hostapp::Host host;
+    drawclean::DxfDrawing d;
+    std::string error;
+    ASSERT_TRUE(drawclean::LoadDxf(text, host, d, &error, {0.005})) << e.path() << ": " << error;
+    std::vector<drawclean::BlockRun> blocks;
+    ASSERT_TRUE(drawclean::LoadBlocks(d, false, blocks, &error)) << e.path() << ": " << error;
+    auto writes = drawclean::BlockWrites(blocks);
+    drawclean::DxfWriteStats stats;
+    EXPECT_EQ(drawclean::SaveDxf(d, host, "marker", &stats, &writes), text) << e.path();
+    for (const auto& w : writes) EXPECT_EQ(w.stats.changed + w.stats.created + w.stats.removed, 0u) << e.path();
+  }
+}
+
+// Seeded random SPLINE entities, sound and broken: each is read as a
+// polyline of finite vertices or left with a reason, never a failure.
+TEST(BlocksAndSplinesMap, RandomSplinesReadOrAreLeftWithAReason) {
+  std::mt19937 rng(42);
+  auto pick = [&](int n) { return int(rng() % unsigned(n)); };
+  const char* const oddValues[] = {"nan", "inf", "-1e400", "abc", "", "1e308", "-0"};
+  size_t read = 0, left = 0;
+  for (int trial = 0; trial < 300; ++trial) {
+    const int degree = pick(8) - 1, control = pick(9), fit = pick(4) ? 0 : pick(6);
+    const int knots = std::max(0, control + degree + 1 + (pick(5) ? 0 : pick(5) - 2));
+    std::string e = "0\nSPLINE\n8\n0\n70\n" + std::to_string(pick(16)) + "\n71\n" + std::to_string(degree) + "\n";
+    double k = 0;
+    for (int i = 0; i < knots; ++i) e += "40\n" + FormatKnot(k += pick(3) * 0.5) + "\n";
+    if (pick(3) == 0)
+      for (int i = 0; i < control + pick(2); ++i) e += "41\n" + std::to_string(pick(4) - 1) + "\n";
+    for (int i = 0; i < control; ++i) e += "10\n" + std::to_string(pick(100)) + "\n20\n" + std::to_string(pick(100)) + "\n30\n0\n";
+    for (int i = 0; i < fit; ++i) e += "11\n" + std::to_string(pick(100)) + "\n21\n" + std::to_string(pick(100)) + "\n";
+    if (pick(6) == 0) {  // one value after the layer spoiled
+      std::vector<std::string> lines;
+      for (size_t at = 0, next; (next = e.find('\n', at)) != std::string::npos; at = next + 1)
+        lines.push_back(e.substr(at, next - at));
+      lines[5 + 2 * size_t(pick(int(lines.size() - 4) / 2))] = oddValues[pick(7)];
+      e.clear();
+      for (const std::string& l : lines) e += l + "\n";
+    }
+    const std::string text = "0\nSECTION\n2\nENTITIES\n" + e + "0\nENDSEC\n0\nEOF\n";
+    hostapp::Host host;
+    drawclean::DxfDrawing d;
+    std::string error;
+    if (!drawclean::LoadDxf(text, host, d, &error, {0.01})) {
+      ADD_FAILURE() << "trial " << trial << ": " << error << "\n" << text;
+      continue;
+    }
+    ASSERT_EQ(d.records.size(), 1u) << text;
+    if (d.records[0].handle == 0) {
+      EXPECT_NE(d.records[0].passReason, drawclean::PassReason::kNone) << text;
+      ++left;
+      continue;
+    }
+    ++read;
+    const hostapp::Object& o = host.Get(d.records[0].handle);
+    EXPECT_LE(o.vertices.size(), 32767u);
+    for (const auto& v : o.vertices) EXPECT_TRUE(std::isfinite(v.p.x) && std::isfinite(v.p.y) && std::isfinite(v.radius)) << text;
+  }
+  EXPECT_GT(read, 30u);
+  EXPECT_GT(left, 30u);
+}
+
+}  // namespace
 
 #ifdef DRAWCLEAN_EXE
 namespace {
