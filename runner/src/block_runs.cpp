@@ -1,23 +1,28 @@
 #include "block_runs.h"
 
+#include "shown.h"
 #include "verify.h"
 
 namespace drawclean {
 
-bool LoadBlocks(const DxfDrawing& whole, bool keepBefore, std::vector<BlockRun>& blocks, std::string* error) {
+void LoadBlocks(const DxfDrawing& whole, bool keepBefore, std::vector<BlockRun>& blocks,
+                std::vector<std::string>* skipped) {
   for (const DxfBlock& b : FindBlocks(whole.file)) {
     if (!b.user || b.body == b.end) continue;
     BlockRun run;
     run.name = b.name;
     run.host = std::make_unique<hostapp::Host>();
-    if (!LoadDxfBlock(whole, b, *run.host, run.part, error)) return false;
+    std::string error;
+    if (!LoadDxfBlock(whole, b, *run.host, run.part, &error)) {
+      if (skipped) skipped->push_back("block " + Shown(b.name) + " left as it is: " + error);
+      continue;
+    }
     if (run.host->ObjectCount() == 0) continue;  // nothing the passes handle
     // Like the model space's: a name no layer of this block has.
     run.marker = run.host->UnusedClassName(hostapp::kDefaultMarkerClassName);
     if (keepBefore) run.verifyBefore = DrawnObjects(*run.host, run.marker, &run.verifyHandles);
     blocks.push_back(std::move(run));
   }
-  return true;
 }
 
 bool RunBlock(BlockRun& b, const std::string& pluginPath, const RunOptions& options, std::string* error) {

@@ -27,8 +27,11 @@ struct BlockRun {
 };
 
 // Reads every user block that holds something the host models; the others
-// stay as they are. `keepBefore` keeps each block as it was for the check.
-bool LoadBlocks(const DxfDrawing& whole, bool keepBefore, std::vector<BlockRun>& blocks, std::string* error);
+// stay as they are. A block with a malformed value stays as it is too, and
+// `skipped` says which and why: the rest of the drawing is still cleaned.
+// `keepBefore` keeps each block as it was for the check.
+void LoadBlocks(const DxfDrawing& whole, bool keepBefore, std::vector<BlockRun>& blocks,
+                std::vector<std::string>* skipped);
 
 // Runs the plug-in over one block; false, with why, when it could not clean it.
 bool RunBlock(BlockRun& b, const std::string& pluginPath, const RunOptions& options, std::string* error);

@@ -218,11 +218,15 @@ struct Cleaning {
       for (const auto& r : dxf.records)
         if (r.handle && std::find(classes.begin(), classes.end(), r.props.layer) == classes.end())
           classes.push_back(r.props.layer);
-      if (c.blocks && !LoadBlocks(dxf, c.verify, blocks, &error)) return BadInput(ShownPath(input) + ": " + error);
+      std::vector<std::string> skipped;
+      if (c.blocks) LoadBlocks(dxf, c.verify, blocks, &skipped);
+      for (const std::string& why : skipped)
+        std::fprintf(stderr, "drawclean: warning: %s: %s\n", ShownPath(input).c_str(), why.c_str());
       // The JSON form is one drawing: it has no place for a block's.
       if (outJson && !blocks.empty() && !c.dryRun)
         return BadInput(ShownPath(input) + ": " + std::to_string(blocks.size()) +
-                        " user blocks hold geometry, which the JSON form cannot carry; write DXF, or give --no-blocks");
+                        (blocks.size() == 1 ? " user block holds" : " user blocks hold") +
+                        " geometry, which the JSON form cannot carry; write DXF, or give --no-blocks");
       ctx.blocksCleaned = c.blocks;
     }
     // A layer named like the marker class would be swept with it: the marker

@@ -37,7 +37,9 @@ TEST(BlocksAndSplinesMap, SamplesReadWithBlocksAndSplinesSaveUnchanged) {
     std::string error;
     ASSERT_TRUE(drawclean::LoadDxf(text, host, d, &error, {0.005})) << e.path() << ": " << error;
     std::vector<drawclean::BlockRun> blocks;
-    ASSERT_TRUE(drawclean::LoadBlocks(d, false, blocks, &error)) << e.path() << ": " << error;
+    std::vector<std::string> skipped;
+    drawclean::LoadBlocks(d, false, blocks, &skipped);
+    EXPECT_TRUE(skipped.empty()) << e.path() << ": " << skipped.front();
     auto writes = drawclean::BlockWrites(blocks);
     drawclean::DxfWriteStats stats;
     EXPECT_EQ(drawclean::SaveDxf(d, host, "marker", &stats, &writes), text) << e.path();
@@ -253,6 +255,24 @@ TEST_F(BlocksAndSplines, NoBlocksAndJsonOutput) {
     }
   }
   EXPECT_EQ(ReadAll(path("out.dxf")), in) << "nothing in model space to clean, blocks left alone";
+}
+
+// A block with a value that is no number stays as it is, with a warning
+// naming it and the line; the other block and model space are cleaned.
+TEST_F(BlocksAndSplines, MalformedBlockIsLeftWithAWarning) {
+  const std::string bad = Line(0x501, "5F", 0, 0, 1, 0) + "0\nLINE\n8\n0\n10\nabc\n20\n0\n11\n1\n21\n1\n" +
+                          Line(0x502, "5F", 0, 0, 1, 0);
+  const std::string good = Line(0x601, "6F", 0, 0, 1, 0) + Line(0x602, "6F", 0, 0, 1, 0);
+  const std::string in = Dxf(Block("BAD", 0, bad) + Block("GOOD", 0, good),
+                             Line(0x701, "1F", 0, 0, 2, 0) + Line(0x702, "1F", 0, 0, 2, 0));
+  WriteAll(path("in.dxf"), in);
+  Outcome r = run("--duplicates -q " + path("in.dxf") + " -o " + path("out.dxf"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("warning: " + path("in.dxf") + ": block BAD left as it is: line "), std::string::npos) << r.err;
+  const std::string out = ReadAll(path("out.dxf"));
+  EXPECT_EQ(Blocks(out)["BAD"], Blocks(in)["BAD"]);
+  EXPECT_EQ(Kinds(Blocks(out)["GOOD"]).size(), 1u);
+  EXPECT_EQ(out.find("\n701\n"), std::string::npos) << "model space cleaned, the later copy kept";
 }
 
 // A SPLINE entity: degree, knots, control points (x, y), weights; or fit
