@@ -91,18 +91,6 @@ TEST(SplineCurve, RationalCircleIsExact) {
   }
 }
 
-TEST(SplineCurve, DegreeOneIsItsControlPolygon) {
-  Spline s;
-  s.degree = 1;
-  s.control = {{0, 0}, {3, 0}, {3, 4}, {-1, 2}};
-  s.knots = {0, 0, 1, 2, 3, 3};
-  SplineFault f;
-  const auto poly = FlattenSpline(s, 0, 32767, &f);
-  ASSERT_EQ(f, SplineFault::kNone);
-  for (const SplinePoint& c : s.control) EXPECT_LE(PolylineDistance(c, poly), 1e-15);
-  EXPECT_LE(Farthest(s, poly), 1e-15);
-}
-
 // Random splines of every degree, clamped or not, plain or rational: the
 // curve never strays farther than the deviation from its polyline.
 TEST(SplineCurve, PolylineStaysWithinTheDeviation) {
