@@ -218,7 +218,9 @@ std::string ReportJson(const RunResult& r, const ReportContext& c) {
                      {"missingLength", v.missingLength}, {"addedPlaces", v.added.size()},
                      {"addedLength", v.addedLength}, {"seconds", c.verifySeconds}};
   }
-  return j.dump(2) + "\n";
+  // Names come from the file (block names, the path) and need not be UTF-8:
+  // a byte that is not is shown as U+FFFD rather than losing the report.
+  return j.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace drawclean

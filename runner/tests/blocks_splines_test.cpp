@@ -283,15 +283,18 @@ TEST_F(BlocksAndSplines, MalformedBlockIsLeftWithAWarning) {
   const std::string bad = Line(0x501, "5F", 0, 0, 1, 0) + "0\nLINE\n8\n0\n10\nabc\n20\n0\n11\n1\n21\n1\n" +
                           Line(0x502, "5F", 0, 0, 1, 0);
   const std::string good = Line(0x601, "6F", 0, 0, 1, 0) + Line(0x602, "6F", 0, 0, 1, 0);
-  const std::string in = Dxf(Block("BAD", 0, bad) + Block("GOOD", 0, good),
+  // A name that is not UTF-8 (an old code page) still gets its report.
+  const std::string in = Dxf(Block("BAD", 0, bad) + Block("GO\xD6" "D", 0, good),
                              Line(0x701, "1F", 0, 0, 2, 0) + Line(0x702, "1F", 0, 0, 2, 0));
   WriteAll(path("in.dxf"), in);
-  Outcome r = run("--duplicates -q " + path("in.dxf") + " -o " + path("out.dxf"));
+  Outcome r = run("--duplicates -q " + path("in.dxf") + " -o " + path("out.dxf") + " --report " + path("r.json"));
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("warning: " + path("in.dxf") + ": block BAD left as it is: line "), std::string::npos) << r.err;
   const std::string out = ReadAll(path("out.dxf"));
   EXPECT_EQ(Blocks(out)["BAD"], Blocks(in)["BAD"]);
-  EXPECT_EQ(Kinds(Blocks(out)["GOOD"]).size(), 1u);
+  EXPECT_EQ(Kinds(Blocks(out)["GO\xD6" "D"]).size(), 1u);
+  const auto report = nlohmann::json::parse(ReadAll(path("r.json")));
+  EXPECT_EQ(report["blocks"]["byBlock"][0]["name"], std::string("GO\uFFFD" "D"));
   EXPECT_EQ(out.find("\n701\n"), std::string::npos) << "model space cleaned, the later copy kept";
 }
 
