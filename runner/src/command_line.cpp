@@ -97,6 +97,11 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& c) {
   app.add_flag("--verify", c.verify,
                "check that everything drawn before is still drawn within the point tolerance; "
                "if not, write nothing, say where, exit 2");
+  app.add_flag("--blocks,!--no-blocks", c.blocks,
+               "clean each user block's contents as a drawing of its own (default) or leave blocks alone");
+  app.add_flag("--splines", c.splines,
+               "turn SPLINEs into polylines within half the point tolerance, so every pass takes them; "
+               "an unchanged one stays the SPLINE it was");
   app.add_flag("--show-dialog", c.showDialog, "print the options dialog as the host showed it");
   app.add_option("--plugin", c.pluginPath,
                  "the plug-in library to load (default: $DRAWCLEAN_PLUGIN, else the installed one)");

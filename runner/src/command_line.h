@@ -17,6 +17,9 @@ inline constexpr int kExitBadInput = 2;
 // Says what is wrong on standard error: exit status 2.
 int BadInput(const std::string& what);
 
+// The plug-in's own point tolerance when -t names none.
+inline constexpr double kDefaultPointTolerance = 0.01;
+
 struct CommandLine {
   std::vector<std::string> inputs;
   std::string output, reportPath, svgPath, callLogPath, pluginPath, outDir;
@@ -27,6 +30,8 @@ struct CommandLine {
   bool verify = false;
   bool cutOnce = false;  // the passes a cutter needs, with near, edges and repeat
   std::array<bool, kExtraCount> extra{};
+  bool blocks = true;    // user blocks cleaned as drawings of their own
+  bool splines = false;  // SPLINEs read as polylines
   std::optional<double> pointTol, sizeTol;
 };
 

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "batch.h"
+#include "block_runs.h"
 #include "command_line.h"
 #include "dxf/backdrop.h"
 #include "dxf/drawing.h"
@@ -131,6 +132,8 @@ int Batch(const CommandLine& c) {
   for (size_t k = kIgnoreLayer; k < kExtraCount; ++k)
     if (c.extra[k]) args.insert(args.end(), {"--ignore", ExtraName(k)});
   if (c.verify) args.push_back("--verify");
+  if (!c.blocks) args.push_back("--no-blocks");
+  if (c.splines) args.push_back("--splines");
 
   const unsigned workers = std::min<unsigned>(c.jobs.value_or(DefaultJobs()), unsigned(work.size()));
   gStage.doing = "cleaning a batch of drawings";
@@ -193,6 +196,7 @@ struct Cleaning {
   std::vector<hostapp::Object> verifyBefore;
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> callLog{nullptr, &std::fclose};
   RunResult run;
+  std::vector<BlockRun> blocks;  // user blocks, each cleaned on its own
   ReportContext ctx;
 
   // Reads the drawing into the host, and what the later steps need of it as it was.
@@ -209,10 +213,25 @@ struct Cleaning {
       if (!LoadJsonDrawing(std::string(file.text), host, classes, &error))
         return BadInput(ShownPath(input) + ": " + error);
     } else {
-      if (!LoadDxf(std::move(file.owner), file.text, host, dxf, &error)) return BadInput(ShownPath(input) + ": " + error);
+      DxfReadOptions read;
+      // Half the tolerance for the curve, so a pass that moves a vertex by
+      // the tolerance still leaves it near the curve.
+      if (c.splines) read.splineDeviation = c.pointTol.value_or(kDefaultPointTolerance) * host.settings.worldScale / 2;
+      if (!LoadDxf(std::move(file.owner), file.text, host, dxf, &error, read))
+        return BadInput(ShownPath(input) + ": " + error);
       for (const auto& r : dxf.records)
         if (r.handle && std::find(classes.begin(), classes.end(), r.props.layer) == classes.end())
           classes.push_back(r.props.layer);
+      std::vector<std::string> skipped;
+      if (c.blocks) LoadBlocks(dxf, c.verify, blocks, &skipped);
+      for (const std::string& why : skipped)
+        std::fprintf(stderr, "drawclean: warning: %s: %s\n", ShownPath(input).c_str(), why.c_str());
+      // The JSON form is one drawing: it has no place for a block's.
+      if (outJson && !blocks.empty() && !c.dryRun)
+        return BadInput(ShownPath(input) + ": " + std::to_string(blocks.size()) +
+                        (blocks.size() == 1 ? " user block holds" : " user blocks hold") +
+                        " geometry, which the JSON form cannot carry; write DXF, or give --no-blocks");
+      ctx.blocksCleaned = c.blocks;
     }
     // A layer named like the marker class would be swept with it: the marker
     // takes a name that no layer of this drawing has.
@@ -258,7 +277,34 @@ struct Cleaning {
       std::fprintf(stderr, "drawclean: the plug-in stopped before cleaning (result %d)\n", run.result);
       return kExitRunFailed;
     }
+    gStage.doing = "cleaning the drawing's blocks";
+    std::string error;
+    for (BlockRun& b : blocks) {
+      if (!RunBlock(b, c.pluginPath, options, &error)) {
+        std::fprintf(stderr, "drawclean: block %s: %s\n", Shown(b.name).c_str(), error.c_str());
+        return kExitRunFailed;
+      }
+      for (const std::string& v : b.run.violations) run.violations.push_back("block " + Shown(b.name) + ": " + v);
+    }
+    hostapp::SetMarkerClassName(marker);
     return std::nullopt;
+  }
+
+  // The check on one user block; false, having said where, when it failed.
+  bool VerifyBlock(BlockRun& b) {
+    std::vector<ObjectHandle> afterHandles;
+    b.coverage = VerifyRun(b.verifyBefore, *b.host, b.marker, b.run, &afterHandles);
+    coverage::Report& total = *ctx.coverage;
+    total.objectsChecked += b.coverage->objectsChecked;
+    total.objectsExempt += b.coverage->objectsExempt;
+    if (b.coverage->Passed()) return true;
+    std::fprintf(stderr, "drawclean: %s: block %s: %s; nothing written\n", ShownPath(input).c_str(),
+                 Shown(b.name).c_str(), CoverageLine(*b.coverage).c_str());
+    auto was = [&](size_t i) { return PlaceOf(b.part, b.verifyHandles[i], b.verifyBefore[i]); };
+    auto now = [&](size_t i) { return PlaceOf(b.part, afterHandles[i], b.host->Get(afterHandles[i])); };
+    for (const std::string& line : VerifyFailureLines(*b.coverage, was, now))
+      std::fprintf(stderr, "  %s\n", line.c_str());
+    return false;
   }
 
   // With --verify: nothing drawn may be lost, else nothing is written.
@@ -268,8 +314,12 @@ struct Cleaning {
     const auto verifyStart = Clock::now();
     std::vector<ObjectHandle> afterHandles;
     ctx.coverage = VerifyRun(verifyBefore, host, marker, run, &afterHandles);
-    ctx.verifySeconds = SecondsSince(verifyStart);
-    if (ctx.coverage->Passed()) return std::nullopt;
+    if (ctx.coverage->Passed()) {
+      for (BlockRun& b : blocks)
+        if (!VerifyBlock(b)) return kExitBadInput;
+      ctx.verifySeconds = SecondsSince(verifyStart);
+      return std::nullopt;
+    }
     std::fprintf(stderr, "drawclean: %s: %s; nothing written\n", ShownPath(input).c_str(),
                  CoverageLine(*ctx.coverage).c_str());
     auto was = [&](size_t i) { return PlaceOf(dxf, verifyHandles[i], verifyBefore[i]); };
@@ -293,7 +343,8 @@ struct Cleaning {
       std::string ignored;
       LoadDxf(kEmptyDxf, host, dxf, &ignored);  // adds nothing: the blank has no entities
     }
-    out = SaveDxf(dxf, host, marker, &ctx.file);
+    std::vector<DxfBlockWrite> writes = BlockWrites(blocks);
+    out = SaveDxf(dxf, host, marker, &ctx.file, &writes);
     if (ctx.file.outOfHandles)
       return BadInput(ShownPath(input) + ": no entity handle above the largest in use is free for the new entities");
     if (ctx.file.skipped)
@@ -309,6 +360,10 @@ struct Cleaning {
     ctx.output = c.dryRun ? "" : c.output;
     ctx.format = outJson ? "json" : "dxf";
     ctx.passedLeftOut = outJson;
+    for (BlockRun& b : blocks) {
+      ctx.blocks.push_back(BlockReportOf(b.name, b.run));
+      if (b.coverage) ctx.blocks.back().coveragePassed = b.coverage->Passed();
+    }
     std::string drawing, error;
     if (const auto bad = DrawingText(drawing)) return *bad;
     ctx.writeSeconds = SecondsSince(writeStart);  // the drawing's text built

@@ -71,6 +71,12 @@ PassedKind Describe(const DxfEntityRecord& rec) {
     case PassReason::kRotatedEllipse: return {"rotated ellipse", "rotated ellipses", 0};
     case PassReason::kMalformed: return with(" without usable geometry");
     case PassReason::kTooManyVertices: return with(" of over 32,767 vertices");
+    // --splines: why the curve could not be drawn, so it was left as it is
+    case PassReason::kSplineFewPoints: return with(" with fewer control points than its degree + 1");
+    case PassReason::kSplineKnots: return with(" with unusable knots or degree");
+    case PassReason::kSplineWeights: return with(" with a weight not above 0 or missing");
+    case PassReason::kSplineNotFinite: return with(" with a value that is no finite number");
+    case PassReason::kSplineTooFine: return with(" needing over 32,767 vertices within the tolerance");
     default: return n;
   }
 }

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cleanup/host_abi.h"
+#include "shown.h"
 
 namespace drawclean {
 namespace {
@@ -22,7 +23,26 @@ size_t PassedTotal(const std::vector<PassedKind>& kinds) {
   return n;
 }
 
+BlockReport BlocksTotal(const std::vector<BlockReport>& blocks) {
+  BlockReport t;
+  t.name = "total";
+  for (const BlockReport& b : blocks) {
+    t.before += b.before, t.after += b.after;
+    t.deleted += b.deleted, t.created += b.created, t.changed += b.changed;
+  }
+  return t;
+}
+
 }  // namespace
+
+BlockReport BlockReportOf(const std::string& name, const RunResult& r) {
+  BlockReport b;
+  b.name = name;
+  b.before = Total(r.before);
+  b.after = Total(r.after);
+  for (const PassStats& p : r.passes) b.deleted += p.deleted, b.created += p.created, b.changed += p.changed;
+  return b;
+}
 
 std::string TypeName(int t) {
   switch (t) {
@@ -55,6 +75,11 @@ std::string ReportLine(const RunResult& r, const ReportContext& c) {
   std::string out = c.input + (c.output.empty() ? "" : " -> " + c.output) + line;
   if (!c.passedThrough.empty())
     out += std::string(c.passedLeftOut ? "; left out: " : "; passed through: ") + PassedThroughText(c.passedThrough);
+  if (!c.blocks.empty()) {
+    const BlockReport t = BlocksTotal(c.blocks);
+    std::snprintf(line, sizeof line, "; %zu blocks: %zu -> %zu objects", c.blocks.size(), t.before, t.after);
+    out += line;
+  }
   std::snprintf(line, sizeof line, "; %.2f s", c.readSeconds + r.seconds + c.writeSeconds);
   return out + line;
 }
@@ -118,6 +143,22 @@ std::string ReportText(const RunResult& r, const ReportContext& c) {
                   p.changed, p.seconds);
     out += line;
   }
+  if (c.blocksCleaned) {
+    std::snprintf(line, sizeof line, "\nuser blocks, each cleaned as a drawing of its own: %zu\n", c.blocks.size());
+    out += line;
+    if (!c.blocks.empty()) {
+      std::snprintf(line, sizeof line, "%-22s %8s %8s %8s %8s %8s\n", "block", "before", "after", "deleted",
+                    "created", "changed");
+      out += line;
+      std::vector<BlockReport> rows = c.blocks;
+      rows.push_back(BlocksTotal(c.blocks));
+      for (const BlockReport& b : rows) {
+        std::snprintf(line, sizeof line, "%-22s %8zu %8zu %8zu %8zu %8zu\n", Shown(b.name, 22).c_str(), b.before,
+                      b.after, b.deleted, b.created, b.changed);
+        out += line;
+      }
+    }
+  }
   if (c.dxf && !c.output.empty()) {
     std::snprintf(line, sizeof line,
                   "\nDXF entities: %zu unchanged, %zu changed, %zu new, %zu removed, %zu not writable\n",
@@ -172,6 +213,19 @@ std::string ReportJson(const RunResult& r, const ReportContext& c) {
   if (c.dxf && !c.output.empty())
     j["dxfEntities"] = {{"unchanged", c.file.unchanged}, {"changed", c.file.changed}, {"created", c.file.created},
                         {"removed", c.file.removed}, {"notWritable", c.file.skipped}};
+  if (c.dxf) {
+    auto counts = [](const BlockReport& b) {
+      json o = {{"name", b.name},       {"objectsBefore", b.before}, {"objectsAfter", b.after},
+                {"deleted", b.deleted}, {"created", b.created},      {"changed", b.changed}};
+      if (b.coveragePassed) o["coveragePassed"] = *b.coveragePassed;
+      return o;
+    };
+    json byBlock = json::array();
+    for (const BlockReport& b : c.blocks) byBlock.push_back(counts(b));
+    json total = counts(BlocksTotal(c.blocks));
+    total.erase("name");
+    j["blocks"] = {{"cleaned", c.blocksCleaned}, {"count", c.blocks.size()}, {"total", total}, {"byBlock", byBlock}};
+  }
   j["violations"] = r.violations;
   j["seconds"] = r.seconds;
   j["timing"] = {{"read", c.readSeconds}, {"passes", r.seconds}, {"write", c.writeSeconds}};
@@ -182,7 +236,9 @@ std::string ReportJson(const RunResult& r, const ReportContext& c) {
                      {"missingLength", v.missingLength}, {"addedPlaces", v.added.size()},
                      {"addedLength", v.addedLength}, {"seconds", c.verifySeconds}};
   }
-  return j.dump(2) + "\n";
+  // Names come from the file (block names, the path) and need not be UTF-8:
+  // a byte that is not is shown as U+FFFD rather than losing the report.
+  return j.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace drawclean

@@ -14,6 +14,16 @@
 
 namespace drawclean {
 
+// One user block's run: its objects before and after, and what the passes
+// did to them together.
+struct BlockReport {
+  std::string name;
+  size_t before = 0, after = 0;
+  size_t deleted = 0, created = 0, changed = 0;
+  std::optional<bool> coveragePassed;  // with --verify
+};
+BlockReport BlockReportOf(const std::string& name, const RunResult& r);
+
 struct ReportContext {
   std::string input, output;  // output "" on a dry run
   std::string format;         // "dxf" or "json"
@@ -26,6 +36,10 @@ struct ReportContext {
   // The coverage check's findings, when --verify asked for it.
   std::optional<coverage::Report> coverage;
   double verifySeconds = 0;
+  // User blocks, each cleaned as a drawing of its own (DXF only); none asked
+  // for with --no-blocks.
+  bool blocksCleaned = false;
+  std::vector<BlockReport> blocks;
 };
 
 // "line", "arc", "polyline", ...: what an object of type code t is to a user.

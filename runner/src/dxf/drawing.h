@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dxf/blocks.h"
 #include "dxf/handles.h"
 #include "dxf/structure.h"
 #include "dxf/tags.h"
@@ -39,6 +40,12 @@ enum class PassReason : uint8_t {
   kRotatedEllipse,  // major axis off both axes
   kMalformed,       // no vertices, axis ratio out of range
   kTooManyVertices,
+  // --splines: a SPLINE the runner cannot draw, left as it is
+  kSplineFewPoints,   // fewer control points than its degree + 1
+  kSplineKnots,       // knots not ascending, the wrong number, or no span
+  kSplineWeights,     // a weight not above 0, or not one per control point
+  kSplineNotFinite,   // a value that is no finite number
+  kSplineTooFine,     // more vertices than a polyline holds within the tolerance
 };
 
 // Common properties of one entity, as read from its tags.
@@ -63,8 +70,18 @@ struct DxfEntityRecord {
   std::string_view entityHandle;  // group 5, "" when absent
 };
 
+// How a drawing is read: SPLINEs become polylines only when asked for, within
+// this distance of the curve.
+struct DxfReadOptions {
+  std::optional<double> splineDeviation;
+};
+
 struct DxfDrawing {
   DxfFile file;
+  DxfReadOptions options;
+  // A user block read as a drawing of its own: where its entities lie in the
+  // whole file, which `file` views.
+  std::optional<DxfBlock> block;
   std::optional<DxfSection> entities;
   std::vector<DxfEntityRecord, hostapp::LargeAllocator<DxfEntityRecord>> records;
   std::vector<std::string> linetypes{""};  // index kept in attribute record bytes 2-3
@@ -78,10 +95,15 @@ struct DxfDrawing {
 
 // Reads the text into the drawing and adds its mapped entities to the host
 // in file order. False with a one-line reason on malformed input.
-bool LoadDxf(std::string text, hostapp::Host& host, DxfDrawing& drawing, std::string* error);
+bool LoadDxf(std::string text, hostapp::Host& host, DxfDrawing& drawing, std::string* error,
+             const DxfReadOptions& options = {});
 // The same over bytes that `owner` keeps.
 bool LoadDxf(std::shared_ptr<const void> owner, std::string_view text, hostapp::Host& host, DxfDrawing& drawing,
-             std::string* error);
+             std::string* error, const DxfReadOptions& options = {});
+// A user block of `whole` as a drawing of its own in `host`, read with the
+// whole drawing's options; its new entities take handles after the whole's.
+bool LoadDxfBlock(const DxfDrawing& whole, const DxfBlock& block, hostapp::Host& host, DxfDrawing& part,
+                  std::string* error);
 
 struct DxfWriteStats {
   size_t unchanged = 0, changed = 0, created = 0, removed = 0, skipped = 0;
@@ -90,11 +112,21 @@ struct DxfWriteStats {
   bool outOfHandles = false;
 };
 
+// A user block's drawing as its own host now holds it, for SaveDxf to write
+// in place of the block's entities.
+struct DxfBlockWrite {
+  DxfDrawing* part = nullptr;
+  const hostapp::Host* host = nullptr;
+  std::string markerClass;
+  DxfWriteStats stats;  // filled by SaveDxf
+};
+
 // The drawing as the host now holds it: unchanged entities byte for byte,
-// changed ones with their new geometry, new ones with fresh handles.
-// `markerClass` names the plug-in's marker class, which never reaches the file.
-std::string SaveDxf(DxfDrawing& drawing, const hostapp::Host& host,
-                    const std::string& markerClass, DxfWriteStats* stats = nullptr);
+// changed ones with their new geometry, new ones with fresh handles; each of
+// `blocks` the same way inside its block. `markerClass` names the plug-in's
+// marker class, which never reaches the file.
+std::string SaveDxf(DxfDrawing& drawing, const hostapp::Host& host, const std::string& markerClass,
+                    DxfWriteStats* stats = nullptr, std::vector<DxfBlockWrite>* blocks = nullptr);
 
 // Bulges to arc vertices and back: the host's own conversion.
 using hostapp::BulgeVertex;

@@ -76,6 +76,11 @@ ArcForm ArcFormOf(const hostapp::Object& o, const DxfEntityRecord* origin);
 // False when it stands for none.
 bool ObjectOf(const DxfDrawing& d, size_t k, hostapp::Object& o);
 
+// A SPLINE, read only when the drawing asks for splines: its curve as a flat
+// polyline within `deviation` of it. Never written as such: a changed one is
+// written as the polyline it became.
+bool ReadSpline(DxfEntityRecord& rec, const DxfRecord& r, double deviation, hostapp::Object& o);
+
 // Each kind, defined in its own file.
 extern const EntityKind kLineKind, kCircleKind, kArcKind, kEllipseKind, kPointKind, kFaceKind,
     kLwPolylineKind, kPolylineKind;

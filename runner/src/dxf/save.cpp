@@ -2,6 +2,7 @@
 // entity byte for byte when its object is as it was loaded, through its kind
 // when it changed or is new; everything else of the file untouched.
 #include <algorithm>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -45,11 +46,11 @@ struct Saver {
   }
 };
 
-}  // namespace
-
-std::string SaveDxf(DxfDrawing& d, const hostapp::Host& host, const std::string& marker, DxfWriteStats* stats) {
+// The text of d.entities' body as the host now holds the drawing; nothing
+// when it is as it was.
+std::optional<std::string> EntitiesText(DxfDrawing& d, const hostapp::Host& host, const std::string& marker,
+                                        DxfWriteStats& stats) {
   Saver s{EntityWriter{d, host, marker}, {}};
-  d.handles.moved = d.handles.refused = false;  // what this writing does
   // Sorted pairs, not a hash map: a million entities would cost 40 bytes each in nodes.
   std::vector<std::pair<ObjectHandle, size_t>> byHandle;
   for (size_t k = 0; k < d.records.size(); ++k)
@@ -109,17 +110,42 @@ std::string SaveDxf(DxfDrawing& d, const hostapp::Host& host, const std::string&
   for (size_t k = 0; k < d.records.size(); ++k)
     if (!emitted[k] && d.records[k].handle == 0) raw(d.records[k]);
 
+  stats = s.st;
+  if (!differs || !d.entities) return std::nullopt;
+  const size_t firstEntity = d.records.empty() ? d.entities->end : d.records.front().span.first;
+  return std::string(RawTags(d.file, d.entities->body, firstEntity)) + body;
+}
+
+}  // namespace
+
+std::string SaveDxf(DxfDrawing& d, const hostapp::Host& host, const std::string& marker, DxfWriteStats* stats,
+                    std::vector<DxfBlockWrite>* blocks) {
+  d.handles.moved = d.handles.refused = false;  // what this writing does
   std::vector<DxfSplice> splices;
-  if (differs && d.entities) {
-    const size_t firstEntity = d.records.empty() ? d.entities->end : d.records.front().span.first;
-    splices.push_back({d.entities->body, d.entities->end,
-                       std::string(RawTags(d.file, d.entities->body, firstEntity)) + body});
+  // Each block in its place; handles are given out across them all, so no
+  // two new entities share one.
+  for (size_t i = 0; blocks && i < blocks->size(); ++i) {
+    DxfBlockWrite& b = (*blocks)[i];
+    DxfDrawing& part = *b.part;
+    const std::optional<size_t> seedTag = part.handles.seedTag;
+    part.handles = d.handles;
+    part.handles.seedTag = seedTag;
+    const auto text = EntitiesText(part, *b.host, b.markerClass, b.stats);
+    d.handles.seed = part.handles.seed;
+    d.handles.exhausted = part.handles.exhausted;
+    d.handles.moved = d.handles.moved || part.handles.moved;
+    d.handles.refused = d.handles.refused || part.handles.refused;
+    if (text && part.block) splices.push_back({part.block->body, part.block->end, *text});
   }
+  DxfWriteStats st;
+  if (auto text = EntitiesText(d, host, marker, st))
+    splices.push_back({d.entities->body, d.entities->end, std::move(*text)});
   if (d.handles.moved && d.handles.seedTag)
     splices.push_back({*d.handles.seedTag, *d.handles.seedTag + 1,
                        FormatTag(d.file, 5, FormatHandle(d.handles.seed))});
-  s.st.outOfHandles = d.handles.refused;
-  if (stats) *stats = s.st;
+  st.outOfHandles = d.handles.refused;
+  if (stats) *stats = st;
+  std::sort(splices.begin(), splices.end(), [](const DxfSplice& x, const DxfSplice& y) { return x.first < y.first; });
   return WriteDxf(d.file, std::move(splices));
 }
 
