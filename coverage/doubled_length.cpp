@@ -287,6 +287,7 @@ class Measure {
     Stretch st{s.object, at(i.lo, s.ax, s.bx), at(i.lo, s.ay, s.by), at(i.hi, s.ax, s.bx), at(i.hi, s.ay, s.by),
                (std::min(i.hi, 1.0) - std::max(i.lo, 0.0)) * len};
     out_->length += st.length;
+    out_->marks.push_back(st);
     if (!out_->stretches.empty()) {
       Stretch& last = out_->stretches.back();
       if (last.object == st.object && last.toX == st.fromX && last.toY == st.fromY) {

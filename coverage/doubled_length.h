@@ -29,6 +29,8 @@ namespace coverage {
 struct Doubled {
   // Stretches drawn twice, in drawing order; `object` indexes the list given.
   std::vector<Stretch> stretches;
+  // The same as straight pieces (a curve's stretch as its chords), to draw.
+  std::vector<Stretch> marks;
   double length = 0;
   size_t objectsMeasured = 0;  // objects that draw something, all measurable
   size_t objectsSkipped = 0;   // objects with values past measuring (NaN, inf, huge)
