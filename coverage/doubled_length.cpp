@@ -25,6 +25,11 @@ constexpr size_t kMaxChainWalk = 1024;
 // tolerance as large as the drawing makes every piece near every other.
 constexpr size_t kPairsPerPiece = 256;
 constexpr size_t kMinPairBudget = size_t(1) << 20;
+// Pieces, beyond a few per object, before the measure stops: a tolerance far
+// below the radii makes thousands of chords of every arc, and the measure
+// runs after every run, so it must not take more memory than the drawing.
+constexpr size_t kPiecesPerObject = 16;
+constexpr size_t kMinPieceBudget = size_t(1) << 22;
 
 // One object's run of pieces in the drawing's list.
 struct Path {
@@ -65,8 +70,13 @@ const Piece* Before(const Drawn& d, size_t k) {
 Drawn Decompose(const std::vector<const hostapp::Object*>& objects, double tolerance, Doubled* out) {
   Drawn d;
   Pieces maker(tolerance, d.pieces);
+  const size_t budget = std::max(kMinPieceBudget, kPiecesPerObject * objects.size());
   for (size_t i = 0; i < objects.size(); ++i) {
     if (!objects[i] || !DrawsStretches(objects[i]->type)) continue;
+    if (d.pieces.size() > budget) {
+      out->complete = false;
+      break;
+    }
     const size_t first = d.pieces.size();
     maker.Object(*objects[i], i);
     bool ok = d.pieces.size() > first && d.pieces.size() < UINT32_MAX;

@@ -34,9 +34,10 @@ struct Doubled {
   double length = 0;
   size_t objectsMeasured = 0;  // objects that draw something, all measurable
   size_t objectsSkipped = 0;   // objects with values past measuring (NaN, inf, huge)
-  // False when the drawing is so dense within the tolerance (a tolerance as
-  // large as the drawing) that measuring stopped early: the length is then
-  // what was found so far, a lower bound.
+  // False when measuring stopped early: the drawing is so dense within the
+  // tolerance (a tolerance as large as the drawing), or its curves need so
+  // many chords (a tolerance far below their radii), that the measure would
+  // cost more than the run. The length is then a lower bound.
   bool complete = true;
 };
 

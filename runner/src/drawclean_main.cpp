@@ -364,7 +364,9 @@ int Drawclean(int argc, char** argv) {
   if (const auto bad = cleaning.Read()) return *bad;
   if (const auto failed = cleaning.Clean()) return *failed;
   if (const auto lost = cleaning.Verify()) return *lost;
-  cleaning.MeasureDrawnTwice();
+  // With the check or the picture only: on a 256k-entity plan the measure
+  // costs about a sixth of the run.
+  if (c.verify || !c.svgPath.empty()) cleaning.MeasureDrawnTwice();
   return cleaning.Write(outputs);
 }
 

@@ -111,8 +111,8 @@ TEST_F(Drawclean, NoPassLeavesDxfByteForByte) {
   }
 }
 
-// After every run, whatever the passes, the reports say how much is still
-// drawn twice, and the picture marks it in a colour of its own.
+// With the check or a picture, whatever the passes, the reports say how much
+// is still drawn twice, and the picture marks it in a colour of its own.
 TEST_F(Drawclean, ReportsAndMarksWhatIsDrawnTwice) {
   // A line drawn three times (once reversed, once 0.01 off) and a square of
   // four lines, whose corners are not drawn twice.
@@ -145,6 +145,13 @@ TEST_F(Drawclean, ReportsAndMarksWhatIsDrawnTwice) {
     const std::string svg = ReadAll(path("out.svg"));
     EXPECT_NE(svg.find("<g class=\"drawn-twice\""), std::string::npos) << row.options;
     EXPECT_NE(svg.find("drawn twice ("), std::string::npos) << row.options;  // in the legend
+  }
+  // Measured with the check too, and not at all without it or a picture.
+  for (const char* extra : {"--verify", ""}) {
+    Outcome r = run(std::string("-t 0.05 ") + extra + " " + path("in.dxf") + " -n --report " + path("r.json"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(nlohmann::json::parse(ReadAll(path("r.json"))).contains("drawnTwice"), *extra != 0) << extra;
+    EXPECT_EQ(r.out.find("drawn twice within") != std::string::npos, *extra != 0) << extra;
   }
 }
 
