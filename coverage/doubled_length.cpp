@@ -18,6 +18,12 @@ const double kSmoothTurnCos = std::cos(30.0 * 3.14159265358979323846 / 180.0);
 // Near a contact the two paths must run on together this many tolerances for
 // their closeness to count as drawn twice.
 constexpr double kRunTogether = 2.0;
+// Where a path turns by a little less than a right angle, the tolerance
+// around the corner reaches a little farther along one side than the other
+// (the tolerance times 1/sin of the angle, less one): a sliver inside a
+// piece shorter than this share of the tolerance is that, not a stretch
+// drawn twice.
+constexpr double kCornerSliver = 0.1;
 // Walking one object's path back from a piece ends here, as if the path had
 // left: only a scribble keeps this many vertices within the tolerance.
 constexpr size_t kMaxChainWalk = 1024;
@@ -250,7 +256,8 @@ class Measure {
         if (!onRight) kept.hi = std::min(kept.hi, x);
         if (!onLeft) kept.lo = std::max(kept.lo, x);
       }
-      if (kept.hi - kept.lo > pm) Add(k, s, len, kept);
+      const bool inside = kept.lo > pm && kept.hi < end - pm;
+      if (kept.hi - kept.lo > pm && !(inside && kept.hi - kept.lo < kCornerSliver * lenTol)) Add(k, s, len, kept);
     }
   }
 

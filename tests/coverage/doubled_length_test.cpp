@@ -69,6 +69,10 @@ const Case kCases[] = {
      {Polyline({{0, 0}, {10, 0, kArcVertex, 1}, {10, 2, kArcVertex, 1}, {0, 2, kArcVertex, 1}, {0, 0, kArcVertex, 1}},
                true, kCurvedVertexListType)},
      0, 1e-9},
+    // An arc meeting a line at a corner: its last chord comes in a little off
+    // the tangent, so the corner is a hair under a right angle.
+    {"DoorSwing", {Polyline({{0.9, 0}, {0.9, 0.9, kArcVertex, 0.9}, {0, 0.9}, {0, 0}}, false, kCurvedVertexListType)},
+     0, 1e-9},
     {"FullTurnWrittenLong", {Arc(0, 0, 10, 30, 360.0000000001)}, 0, 1e-9},
     // Curves.
     {"ArcsOverlappingOnOneCircle", {Arc(0, 0, 10, 0, 180), Arc(0, 0, 10, 90, 180)}, kQuarter, 2 * kTol},
