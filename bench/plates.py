@@ -15,7 +15,8 @@ copies of some paths 0.0005 to 0.9 tolerances off, coordinate noise of 1e-7
 and now and then a full turn written as an arc to 360.0000000001 degrees.
 
 Drawn twice is given two ways: drawclean's own measure (its report's
-drawnTwice, read for the input and the peer's output by a run with no passes),
+drawnTwice, read for the input and the peer's output by a run with no passes
+and --verify, which the measure comes with),
 and here, independently, as the sum of the entities' lengths less the length
 of their union at the tolerance (each entity, in drawing order, less what lies
 within the tolerance of those before it). The second counts up to a tolerance
@@ -268,7 +269,7 @@ def drawn_twice_by_drawclean(drawclean, filename, tol, scratch):
     """drawclean's own measure of a file, from a run with no passes."""
     report = os.path.join(scratch, "measure.report.json")
     rc = subprocess.run([drawclean, "--no-degenerate", "--no-vertex-cleanup", "-t", str(tol), "-n", "-q",
-                         filename, "--report", report], capture_output=True, text=True).returncode
+                         "--verify", filename, "--report", report], capture_output=True, text=True).returncode
     if rc != 0:
         return None
     with open(report) as f:
@@ -363,9 +364,10 @@ def main(argv):
         if not sel:
             continue
         tw = [r["twice"] for r in sel if r["twice"] is not None]
+        tw = sum(tw) if tw else None
         print(f"{stage:>10}: {len(sel)} plates, {sum(r['entities'] for r in sel)} entities, "
               f"{sum(r['closed'] for r in sel)} closed, {sum(r['open'] for r in sel)} open, "
-              f"drawn twice {fmt(sum(tw))} (drawclean) / {fmt(sum(r['twicePy'] for r in sel))} (union), "
+              f"drawn twice {fmt(tw)} (drawclean) / {fmt(sum(r['twicePy'] for r in sel))} (union), "
               f"lost {fmt(sum(r['lostPy'] or 0 for r in sel))}")
     if a.markdown:
         print()
