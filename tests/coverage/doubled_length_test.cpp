@@ -84,6 +84,8 @@ const Case kCases[] = {
     {"ConcentricCirclesApart", {Arc(0, 0, 10, 0, 360), Arc(0, 0, 10 + 2 * kTol, 0, 360)}, 0, 1e-9},
     // What cannot be measured is left out, not guessed.
     {"NaNEndLeftOut", {Line(0, 0, 10, 0), Line(0, 0, kNaN, 0)}, 0, 1e-9},
+    {"PastMeasuringLeftOut", {Line(0, 0, 1e300, 0), Line(0, 0, 1e300, 0)}, 0, 1e-9},
+    {"HugeButMeasurable", {Line(-1e99, 0, 1e99, 0), Line(1e99, 0, -1e99, 0)}, 2e99, 1e90},
     {"NothingDrawn", {}, 0, 1e-9},
     {"PointsOnly", {Point17(1, 1), Point17(1, 1)}, 0, 1e-9},
 };
