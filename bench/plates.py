@@ -303,10 +303,10 @@ def run_plate(n, a, options, scratch):
                       "passed" if rep.get("coverage", {}).get("passed") else "FAILED")
         row["twice"] = rep.get("drawnTwice", {}).get("length")
         rows.append(row)
-    else:  # --verify refused to write: the check failed
+    else:  # exit 2 with nothing written: the check failed, or the options were refused
+        first = r.stderr.strip().splitlines()[0] if r.stderr.strip() else ""
         rows.append({"stage": "drawclean", "entities": None, "closed": None, "open": None, "twice": None,
-                     "twicePy": None, "lostPy": None,
-                     "coverage": f"FAILED (exit {r.returncode}): {r.stderr.strip().splitlines()[0] if r.stderr else ''}"})
+                     "twicePy": None, "lostPy": None, "coverage": f"no output (exit {r.returncode}): {first}"})
 
     peer = os.path.join(scratch, f"plate{n}.peer.dxf")
     p = subprocess.run([sys.executable, os.path.join(BENCH, "peer_clean.py"), plate, peer, "-t", str(a.tol)],
