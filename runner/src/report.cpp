@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cleanup/host_abi.h"
+#include "doubled.h"
 #include "shown.h"
 
 namespace drawclean {
@@ -168,6 +169,7 @@ std::string ReportText(const RunResult& r, const ReportContext& c) {
   std::snprintf(line, sizeof line, "\ntime: read %.3f s, passes %.3f s, write %.3f s\n", c.readSeconds, r.seconds,
                 c.writeSeconds);
   out += line;
+  if (c.drawnTwice) out += "\n" + DrawnTwiceLine(*c.drawnTwice) + "\n";
   if (c.coverage) out += "\n" + CoverageLine(*c.coverage) + "\n";
   for (const std::string& v : r.violations) out += "host contract violation: " + v + "\n";
   return out;
@@ -236,6 +238,9 @@ std::string ReportJson(const RunResult& r, const ReportContext& c) {
                      {"missingLength", v.missingLength}, {"addedPlaces", v.added.size()},
                      {"addedLength", v.addedLength}, {"seconds", c.verifySeconds}};
   }
+  if (c.drawnTwice)
+    j["drawnTwice"] = {{"length", c.drawnTwice->length}, {"stretches", c.drawnTwice->stretches.size()},
+                       {"complete", c.drawnTwice->complete}, {"seconds", c.drawnTwiceSeconds}};
   // Names come from the file (block names, the path) and need not be UTF-8:
   // a byte that is not is shown as U+FFFD rather than losing the report.
   return j.dump(2, ' ', false, json::error_handler_t::replace) + "\n";

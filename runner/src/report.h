@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "coverage/coverage_check.h"
+#include "coverage/doubled_length.h"
 #include "dxf/drawing.h"
 #include "passed_through.h"
 #include "run.h"
@@ -40,6 +41,9 @@ struct ReportContext {
   // for with --no-blocks.
   bool blocksCleaned = false;
   std::vector<BlockReport> blocks;
+  // The length the run left drawn twice within the point tolerance.
+  std::optional<coverage::Doubled> drawnTwice;
+  double drawnTwiceSeconds = 0;
 };
 
 // "line", "arc", "polyline", ...: what an object of type code t is to a user.

@@ -236,7 +236,7 @@ double TextWidthPx(const std::string& text, double fontPx) {
 }
 
 std::string BeforeAfterSvg(const DrawingSnapshot& before, const DrawingSnapshot& after, const std::string& title,
-                           const Backdrop& backdrop) {
+                           const Backdrop& backdrop, const std::vector<coverage::Stretch>& drawnTwice) {
   std::vector<State> was, now;
   Classify(before, after, was, now);
   const ChangeCounts counts = Tally(was, now);
@@ -267,12 +267,17 @@ std::string BeforeAfterSvg(const DrawingSnapshot& before, const DrawingSnapshot&
     const char* cls;
     std::string label;
   };
-  const Legend legend[] = {
+  std::vector<Legend> legend = {
       {kSvgRemoved, "removed", "removed (" + std::to_string(counts.removed) + ")"},
       {kSvgChanged, "changed", "changed (" + std::to_string(counts.changed) + ")"},
       {kSvgNew, "new", "new (" + std::to_string(counts.created) + ")"},
       {kSvgUnchanged, "unchanged", "unchanged or passed through"},
   };
+  double twice = 0;
+  for (const coverage::Stretch& st : drawnTwice) twice += st.length;
+  char twiceText[64];
+  std::snprintf(twiceText, sizeof twiceText, "drawn twice (%.4g long)", twice);
+  if (!drawnTwice.empty()) legend.push_back({kSvgDrawnTwice, "drawn-twice", twiceText});
   double legendW = 0;
   for (const Legend& l : legend) legendW += kSwatchPx + 6 + TextWidthPx(l.label, kLegendPx) + 18;
   double panelW = std::max({drawW, kMinPanelPx, TextWidthPx(leftTitle, kTitlePx) + kMarginPx,
@@ -340,7 +345,17 @@ std::string BeforeAfterSvg(const DrawingSnapshot& before, const DrawingSnapshot&
     return g + "</g>\n";
   };
   s += panel(leftX, "before", before, was);
-  s += panel(rightX, "after", after, now);
+  std::string afterPanel = panel(rightX, "after", after, now);
+  if (!drawnTwice.empty()) {
+    // Over the after panel, in its frame, on top of everything.
+    std::string marks = "<g class=\"drawn-twice\" fill=\"none\" stroke=\"" + std::string(kSvgDrawnTwice) +
+                        "\" stroke-width=\"" + N(thick) + "\" stroke-linecap=\"round\">\n";
+    for (const coverage::Stretch& st : drawnTwice)
+      marks += "<line x1=\"" + N(st.fromX) + "\" y1=\"" + N(st.fromY) + "\" x2=\"" + N(st.toX) + "\" y2=\"" +
+               N(st.toY) + "\"/>\n";
+    afterPanel.insert(afterPanel.size() - std::string("</g>\n").size(), marks + "</g>\n");
+  }
+  s += afterPanel;
   s += "</svg>\n";
   return s;
 }

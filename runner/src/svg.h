@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "coverage/coverage_check.h"
 #include "dxf/backdrop.h"
 #include "hostapp/objects.h"
 
@@ -19,6 +20,7 @@ inline constexpr const char* kSvgUnchanged = "#a0a0a0";
 inline constexpr const char* kSvgRemoved = "#d62728";
 inline constexpr const char* kSvgChanged = "#ff8c00";
 inline constexpr const char* kSvgNew = "#1f77b4";
+inline constexpr const char* kSvgDrawnTwice = "#c800c8";
 
 // What became of each object: an object that only moved to another handle
 // with its content intact is unchanged.
@@ -31,7 +33,9 @@ ChangeCounts CountChanges(const DrawingSnapshot& before, const DrawingSnapshot& 
 // generous, so text laid out by it never runs into its neighbour.
 double TextWidthPx(const std::string& text, double fontPx);
 
+// `drawnTwice`: straight stretches of the drawing after that are drawn twice
+// within the point tolerance, marked over the after panel in a colour of their own.
 std::string BeforeAfterSvg(const DrawingSnapshot& before, const DrawingSnapshot& after, const std::string& title,
-                           const Backdrop& backdrop = {});
+                           const Backdrop& backdrop = {}, const std::vector<coverage::Stretch>& drawnTwice = {});
 
 }  // namespace drawclean

@@ -111,6 +111,50 @@ TEST_F(Drawclean, NoPassLeavesDxfByteForByte) {
   }
 }
 
+// With the check or a picture, whatever the passes, the reports say how much
+// is still drawn twice, and the picture marks it in a colour of its own.
+TEST_F(Drawclean, ReportsAndMarksWhatIsDrawnTwice) {
+  // A line drawn three times (once reversed, once 0.01 off) and a square of
+  // four lines, whose corners are not drawn twice.
+  const std::string copies = DxfLine(0, 0, 10, 0) + DxfLine(10, 0, 0, 0) + DxfLine(0, 0.01, 10, 0.01);
+  const std::string square = DxfLine(20, 0, 30, 0) + DxfLine(30, 10, 30, 0) + DxfLine(30, 10, 20, 10) +
+                             DxfLine(20, 0, 20, 10);
+  WriteAll(path("in.dxf"), Dxf("AC1015", copies + square));
+  struct Row {
+    const char* options;
+    double doubled;
+    size_t stretches;
+  };
+  const Row rows[] = {
+      {"--no-degenerate --no-vertex-cleanup -t 0.05", 20, 2},  // nothing removed: two later copies
+      {"--duplicates --no-degenerate --no-vertex-cleanup -t 0.05", 10, 1},  // the exact copy removed
+  };
+  for (const Row& row : rows) {
+    Outcome r = run(std::string(row.options) + " " + path("in.dxf") + " -o " + path("out.dxf") + " --report " +
+                    path("report.json") + " --svg " + path("out.svg"));
+    ASSERT_EQ(r.status, 0) << row.options << r.err;
+    const auto report = nlohmann::json::parse(ReadAll(path("report.json")));
+    ASSERT_TRUE(report.contains("drawnTwice")) << row.options;
+    EXPECT_NEAR(report["drawnTwice"]["length"].get<double>(), row.doubled, 1e-6) << row.options;
+    EXPECT_EQ(report["drawnTwice"]["stretches"], row.stretches) << row.options;
+    EXPECT_EQ(report["drawnTwice"]["complete"], true);
+    char line[96];
+    std::snprintf(line, sizeof line, "drawn twice within the point tolerance: %g in %zu stretch", row.doubled,
+                  row.stretches);
+    EXPECT_NE(r.out.find(line), std::string::npos) << r.out;
+    const std::string svg = ReadAll(path("out.svg"));
+    EXPECT_NE(svg.find("<g class=\"drawn-twice\""), std::string::npos) << row.options;
+    EXPECT_NE(svg.find("drawn twice ("), std::string::npos) << row.options;  // in the legend
+  }
+  // Measured with the check too, and not at all without it or a picture.
+  for (const char* extra : {"--verify", ""}) {
+    Outcome r = run(std::string("-t 0.05 ") + extra + " " + path("in.dxf") + " -n --report " + path("r.json"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(nlohmann::json::parse(ReadAll(path("r.json"))).contains("drawnTwice"), *extra != 0) << extra;
+    EXPECT_EQ(r.out.find("drawn twice within") != std::string::npos, *extra != 0) << extra;
+  }
+}
+
 TEST_F(Drawclean, EveryPassOnExampleKeepsWhatItDidNotClean) {
   const fs::path in = fs::path(EXAMPLES_DIR) / "walls.dxf";
   Outcome r = run(std::string(kEveryPass) + " " + in.string() + " -o " + path("out.dxf") + " --report " +

@@ -171,6 +171,29 @@ TEST(Picture, ColoursEachChangeAndNamesItInTheLegend) {
   EXPECT_EQ(svg.find("/some/where"), std::string::npos);  // the name, not the whole path
 }
 
+TEST(Picture, MarksWhatIsDrawnTwiceOverTheAfterPanel) {
+  const DrawingSnapshot before = {{1, Line(0, 0, 10, 0)}, {2, Line(0, 0, 10, 0)}, {3, Line(0, 5, 10, 5)}};
+  const std::vector<coverage::Stretch> twice = {{1, 0, 0, 4, 0, 4}, {1, 4, 0, 10, 0, 6}};
+  struct Row {
+    std::vector<coverage::Stretch> marks;
+    size_t inAfter;
+    bool inLegend;
+  };
+  const Row rows[] = {{twice, 2, true}, {{}, 0, false}};
+  for (const Row& row : rows) {
+    const std::string svg = BeforeAfterSvg(before, before, "plan.dxf", {}, row.marks);
+    EXPECT_EQ(InGroup(Panel(svg, "after"), "drawn-twice"), row.inAfter);
+    EXPECT_EQ(InGroup(Panel(svg, "before"), "drawn-twice"), 0u);
+    EXPECT_EQ(std::regex_search(svg, std::regex("<rect class=\"drawn-twice\"[^>]*fill=\"" +
+                                                std::string(kSvgDrawnTwice) + "\"")),
+              row.inLegend);
+    EXPECT_EQ(svg.find("drawn twice (10 long)") != std::string::npos, row.inLegend);
+  }
+  // In the panel's own frame, drawn in drawing units like the objects.
+  const std::string after = Panel(BeforeAfterSvg(before, before, "plan.dxf", {}, twice), "after");
+  EXPECT_NE(after.find("<line x1=\"4\" y1=\"0\" x2=\"10\" y2=\"0\"/>"), std::string::npos) << after;
+}
+
 double Attribute(const std::string& svg, const std::string& cls, const char* name) {
   std::smatch m;
   if (!std::regex_search(svg, m, std::regex("class=\"" + cls + "\"[^>]* " + name + "=\"([-0-9.e]+)\"")))
