@@ -415,7 +415,9 @@ TEST_F(Drawclean, JsonArcsKeepTheirSweepThroughDxf) {
     }
     ASSERT_EQ(back[i]["type"], 6) << i;
     EXPECT_NEAR(back[i]["sweepDeg"].get<double>(), cases[i].readSweep, 1e-9) << i;
-    if (cases[i].readSweep == 360) EXPECT_EQ(back[i]["sweepDeg"], 360.0) << i;
+    if (cases[i].readSweep == 360) {
+      EXPECT_EQ(back[i]["sweepDeg"], 360.0) << i;
+    }
   }
 
   if (!HaveEzdxf()) GTEST_SKIP() << "python3-ezdxf missing: independent read skipped";
