@@ -46,6 +46,12 @@ class Host {
   const Object& Get(ObjectHandle h) const;
   Object& Edit(ObjectHandle h);
   std::vector<ObjectHandle> Objects() const;  // live objects in order
+  // f(handle, object) for each live object in order, with no list built: a
+  // pass boundary of a large drawing then reads each object once.
+  template <class F>
+  void ForEachLive(F&& f) const {
+    for (ObjectHandle h = head_; h != 0; h = slots_[h].next) f(h, slots_[h].obj);
+  }
   size_t ObjectCount() const;
   // Computed from geometry (given bounds for 3, 4, 10 and other codes);
   // the empty rectangle when there is nothing to bound.

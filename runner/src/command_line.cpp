@@ -59,7 +59,7 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CommandLine& c) {
   app.add_flag("--near", c.extra[kNear],
                "duplicates and overlaps match within the point tolerance, not only exactly")
       ->group("Beyond the passes");
-  app.add_flag("--edges", c.extra[kEdges], "duplicates and overlaps also look along polyline edges")
+  app.add_flag("--edges", c.extra[kEdges], "duplicates and overlaps also look along polyline edges (not built yet: stored for the plug-in, no pass reads it)")
       ->group("Beyond the passes");
   app.add_flag("--repeat", c.extra[kRepeat], "run the passes again while a round changes anything (8 rounds at most)")
       ->group("Beyond the passes");

@@ -46,12 +46,11 @@ using Snapshot = std::vector<uint64_t>;
 Snapshot Take(const hostapp::Host& host, const std::string& marker) {
   const auto markerId = host.FindClass(marker);
   Snapshot s;
-  for (ObjectHandle h : host.Objects()) {
-    const hostapp::Object& o = host.Get(h);
-    if (markerId && o.cls == *markerId) continue;
+  host.ForEachLive([&](ObjectHandle h, const hostapp::Object& o) {
+    if (markerId && o.cls == *markerId) return;
     if (h >= s.size()) s.resize(size_t{h} + 1 + s.size() / 2, 0);
     s[h] = ObjectDigest(o);
-  }
+  });
   return s;
 }
 
