@@ -13,6 +13,9 @@ namespace {
 // to the coordinates' size) are one point: it only absorbs rounding of the
 // tangent-point construction.
 constexpr double kSamePointRelative = 1e-9;
+// A fillet's tangent point may lie past its neighbour by this share of the
+// leg: fillets made from arcs put it on the neighbour, up to rounding.
+constexpr double kFilletSlack = 1e-6;
 
 HostWorldPt P(double x, double y) { return HostWorldPt{y, x}; }
 
@@ -108,6 +111,14 @@ std::vector<BulgeVertex> BulgesFromVertices(const std::vector<Vertex>& in, bool 
       continue;
     }
     const double leg = v.radius * std::tan(turn / 2);
+    // A fillet that does not fit its legs (its tangent points would lie past
+    // the neighbouring vertices: the outline turns back on itself, or the
+    // radius is too large) draws as the corner it stands at. Drawn as given,
+    // a turn of nearly a half turn would throw the arc a million units out.
+    if (!(leg <= std::min(lu, lw) * (1 + kFilletSlack))) {
+      push(v.p.x, v.p.y, 0.0, true);
+      continue;
+    }
     const double bulge = std::copysign(std::tan(turn / 4), cross);
     const double ax = v.p.x + ux / lu * leg, ay = v.p.y + uy / lu * leg;
     const double bx = v.p.x + wx / lw * leg, by = v.p.y + wy / lw * leg;

@@ -33,6 +33,11 @@ const Case kCases[] = {
     {"CloseVerticesFarOutStayApart", Polyline({{-1e6, 5}, {-1e6 + 1e-3, 5}, {-1e6 + 2e-3, 5}}),
      {{-1e6, 5}, {-1e6 + 1e-3, 5}, {-1e6 + 2e-3, 5}}},
     {"RepeatedVertexIsOne", Polyline({{0, 0}, {3, 0}, {3, 0}, {3, 4}}), {{0, 0}, {3, 0}, {3, 4}}},
+    // Fillets that do not fit their legs: a hairpin's, and one whose radius
+    // needs more leg than the list has.
+    {"HairpinFilletIsACorner", Polyline({{0, 0}, {10, 10, 3, 5}, {10 - 1e-6, 10 - 1e-6}}),
+     {{0, 0}, {10, 10}, {10 - 1e-6, 10 - 1e-6}}},
+    {"OversizedFilletIsACorner", Polyline({{0, 0}, {1, 0, 3, 5}, {1, 1}}), {{0, 0}, {1, 0}, {1, 1}}},
 };
 
 class BulgeCorners : public ::testing::TestWithParam<Case> {};
