@@ -230,8 +230,7 @@ using Options = uint8_t[kSettingsRecordSize];
 // A first byte of noisy::kMagicWithOptions reads one byte more before the
 // set-up byte: the options beyond the flags, bit k switching on record byte
 // 40 + k (near, edges, repeat, then ignoring layer, colour, lineweight,
-// linetype; repeat is not switched on yet, see below). Option flag 0 would
-// read it as the raw value 254.
+// linetype). Option flag 0 would read it as the raw value 254.
 namespace noisy {
 
 constexpr uint8_t kMagic = 0xFF;
@@ -547,10 +546,7 @@ inline void Decode(const uint8_t* data, size_t size, hostapp::Host& host, Option
       const uint8_t extra = in.U8();
       const uint8_t tag[] = {kExtraTag0, kExtraTag1, kExtraTag2, kExtraVersion};
       std::memcpy(options + kExtraBlockOffset, tag, sizeof tag);
-      // Repeat is left out for now: rounds compound the host's own arc-to-chord
-      // error at coordinates near a million, a known loss not yet mended.
-      for (int k = 0; k < kExtraOptionCount; ++k)
-        options[kExtraNear + k] = k == kExtraRepeat - kExtraNear ? 0 : (extra >> k) & 1;
+      for (int k = 0; k < kExtraOptionCount; ++k) options[kExtraNear + k] = (extra >> k) & 1;
     }
     noisy::Decode(in, host, options);
     return;

@@ -13,9 +13,9 @@ namespace {
 // to the coordinates' size) are one point: it only absorbs rounding of the
 // tangent-point construction.
 constexpr double kSamePointRelative = 1e-9;
-// A fillet's tangent point may lie past its neighbour by this share of the
-// leg: fillets made from arcs put it on the neighbour, up to rounding.
-constexpr double kFilletSlack = 1e-6;
+// How far a fillet's tangent point may lie from its corner, in lengths of
+// the shorter leg, and still draw an arc.
+constexpr double kFilletOvershoot = 2.0;
 
 HostWorldPt P(double x, double y) { return HostWorldPt{y, x}; }
 
@@ -111,11 +111,13 @@ std::vector<BulgeVertex> BulgesFromVertices(const std::vector<Vertex>& in, bool 
       continue;
     }
     const double leg = v.radius * std::tan(turn / 2);
-    // A fillet that does not fit its legs (its tangent points would lie past
-    // the neighbouring vertices: the outline turns back on itself, or the
-    // radius is too large) draws as the corner it stands at. Drawn as given,
-    // a turn of nearly a half turn would throw the arc a million units out.
-    if (!(leg <= std::min(lu, lw) * (1 + kFilletSlack))) {
+    // A fillet far too large for its legs (a tangent point further past its
+    // neighbour than the neighbour lies from the corner: the outline turns
+    // back on itself, or the radius is out of all proportion) draws as the
+    // corner it stands at. Drawn as given, a turn of nearly a half turn would
+    // throw the arc a million units out. One that overshoots a little, as
+    // noise or a nudged neighbour leaves it, still draws its arc.
+    if (!(leg <= kFilletOvershoot * std::min(lu, lw))) {
       push(v.p.x, v.p.y, 0.0, true);
       continue;
     }

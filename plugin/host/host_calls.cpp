@@ -36,9 +36,13 @@ inline auto Call(CallbackPtr cbp, int32_t selector, Args... args) {
   }
 }
 
+inline void Notify(CallbackPtr cbp, ObjectHandle before, ObjectHandle after) {
+  if (gObjectChangeListener != nullptr) gObjectChangeListener(cbp, before, after);
+}
+
 inline void Changed(CallbackPtr cbp, ObjectHandle before, ObjectHandle after) {
   ++gDrawingChanges;
-  if (gObjectChangeListener != nullptr) gObjectChangeListener(cbp, before, after);
+  Notify(cbp, before, after);
 }
 
 // A conversion answers the object that stands for the old one from now on,
@@ -334,7 +338,9 @@ void SetPolyClosed(CallbackPtr cbp, ObjectHandle o, HostBool closed) {
 }
 void ResetObject(CallbackPtr cbp, ObjectHandle o) {
   Call<ResetObjectFn>(cbp, kSelResetObject, o);
-  Changed(cbp, o, o);
+  // The host brings what it derives up to date; the drawing is as it was,
+  // but an index must read the object again.
+  Notify(cbp, o, o);
 }
 HostBool PrepareObject(CallbackPtr cbp, ObjectHandle o) {
   const HostBool prepared = Call<PrepareObjectFn>(cbp, kSelPrepareObject, o);

@@ -64,10 +64,21 @@ void MarkPiece(CallbackPtr cbp, ObjectHandle piece) {
 // A refused conversion answers 0 and leaves the arc as it was, long
 // attribute included.
 ObjectHandle ConvertArc(CallbackPtr cbp, ObjectHandle arc) {
+  // The host draws an elliptical arc as chords, within a share of the
+  // coordinates that no rule here knows: with near matching or rounds on,
+  // such a polyline is taken to have spent the whole tolerance already.
+  bool chords = false;
+  if (gExtraOptions.repeat || gExtraOptions.nearMatch) {
+    double s = 0, w = 0, rh = 0, rv = 0;
+    WorldPt c(0.0, 0.0);
+    GetArcGeometry(cbp, arc, &s, &w, &c, &rh, &rv);
+    chords = rh != rv;
+  }
   const int32_t longAttr = GetObjectLongAttr(cbp, arc);
   SetObjectLongAttr(cbp, arc, 0);
   const ObjectHandle converted = ConvertToPolyline(cbp, arc, 0);
   if (converted == 0) SetObjectLongAttr(cbp, arc, longAttr);
+  if (converted != 0 && chords) CarryDeviation(converted, converted, gPointTolerance);
   return converted;
 }
 

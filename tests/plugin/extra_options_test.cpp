@@ -187,7 +187,7 @@ TEST_F(NearCoverage, NothingDrawnIsLostOrDrawnAnew) {
     std::vector<uint8_t> bytes(8 + rng() % 160);
     for (uint8_t& b : bytes) b = uint8_t(rng());
     bytes[0] = drawinginput::noisy::kMagicWithOptions;
-    bytes[1] = (bytes[1] & 0x78) | 1;  // near matching on, properties ignored as drawn
+    bytes[1] = (bytes[1] & 0x78) | 5;  // near and repeat on; ignored properties as drawn
     std::vector<uint8_t> without(bytes.begin() + 1, bytes.end());
     without[0] = drawinginput::noisy::kMagic;
     if (!Problems(without).empty()) continue;
@@ -214,6 +214,7 @@ TEST_F(Rounds, TraversalsPerRound) {
     int traversals;  // duplicates and clean-up each round, a sweep after each
   } rows[] = {
       {{kLine, Line(0, 1, 10, 1)}, 3},
+      {{kSquare}, 3},  // clean-up has the host refresh it: no change
       {{kLine, kStraightPolyline}, 9},  // changes in rounds 1 and 2, none in 3
   };
   for (const Row& row : rows) {
