@@ -10,6 +10,7 @@
 #include "base/run_deviation.h"
 #include "base/run_globals.h"
 #include "geometry/coords.h"
+#include "geometry/window_line.h"
 #include "host/host_calls.h"
 #include "index/candidate_index.h"
 #include "passes/passes.h"
@@ -203,6 +204,14 @@ double MergeLineNear(CallbackPtr cbp, ObjectHandle n, const WorldPt& a, const Wo
   return gap;
 }
 
+// n is about to become the visited line: each of its ends must lie on it.
+// The collinearity tests look at the visited ends from n's line only, and
+// a line of no length (or almost none) passes them whatever its place: a
+// point in the corner of the visited line's box was stretched away.
+bool LiesAlong(const WorldPt& p, const WorldPt& a, const WorldPt& b) {
+  return SquaredDistanceToLine(p, LineThrough(a, b)) <= kCollinearityLimit * kCollinearityLimit;
+}
+
 void MergeLine(ObjectHandle object, CallbackPtr cbp) {
   WorldPt a(kUnread, kUnread), b(kUnread, kUnread);
   GetLineEnds(cbp, object, &a, &b);
@@ -249,7 +258,7 @@ void MergeLine(ObjectHandle object, CallbackPtr cbp) {
       StretchToOuterEnd(cbp, n, p, q, b);
     } else if (inB) {
       StretchToOuterEnd(cbp, n, p, q, a);
-    } else if (PointInBox(p, a, b) && PointInBox(q, a, b)) {
+    } else if (PointInBox(p, a, b) && PointInBox(q, a, b) && LiesAlong(p, a, b) && LiesAlong(q, a, b)) {
       SetLineEnds(cbp, n, &a, &b);  // n lies within the visited line
     } else {
       continue;

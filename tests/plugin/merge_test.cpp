@@ -53,6 +53,11 @@ const Case kLineCases[] = {
     {"VisitedWithinLater", {Line(2, 0, 4, 0), Line(0, 0, 10, 0)}, {Line(0, 0, 10, 0)}},
     // The later line takes the visited line's ends, in the visited line's order.
     {"LaterWithinVisited", {Line(0, 0, 10, 0), Line(4, 0, 2, 0)}, {Line(0, 0, 10, 0)}},
+    // A line of no length passes the collinearity tests from anywhere: one
+    // in the corner of the visited line's box stays; one on it is taken in.
+    {"PointLineOffTheVisitedLineStays", {Line(10, -16, -16, 0), Line(-16, -16, -16, -16)},
+     {Line(10, -16, -16, 0), Line(-16, -16, -16, -16)}},
+    {"PointLineOnTheVisitedLineMerges", {Line(0, 0, 10, 0), Line(4, 0, 4, 0)}, {Line(0, 0, 10, 0)}},
     {"TouchingEnds", {Line(0, 0, 5, 0), Line(5, 0, 9, 0)}, {Line(0, 0, 9, 0)}},
     // First end inside: second end beyond the later line's second end, or its first.
     {"FirstInsideBeyondSecond", {Line(5, 0, 12, 0), Line(0, 0, 10, 0)}, {Line(0, 0, 12, 0)}},
