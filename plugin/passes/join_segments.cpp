@@ -126,8 +126,7 @@ bool StrictlyInside(const WorldPt& p, const WorldRect& r) {
   return p.x < r.right && p.x > r.left && p.y < r.top && p.y > r.bottom;
 }
 
-HostBool ReadSegmentEnds(CallbackPtr cbp, ObjectHandle object, WorldPt& start, WorldPt& end,
-                         int16_t& type) {
+HostBool ReadEnds(CallbackPtr cbp, ObjectHandle object, WorldPt& start, WorldPt& end, int16_t& type) {
   type = GetObjectType(cbp, object);
   switch (type) {
     case kLineType:
@@ -156,6 +155,14 @@ HostBool ReadSegmentEnds(CallbackPtr cbp, ObjectHandle object, WorldPt& start, W
     default:
       return 0;
   }
+}
+
+HostBool ReadSegmentEnds(CallbackPtr cbp, ObjectHandle object, WorldPt& start, WorldPt& end,
+                         int16_t& type) {
+  if (!ReadEnds(cbp, object, start, end, type)) return 0;
+  // A piece with an end that cannot be measured joins nothing: chained to
+  // sound pieces it would make them part of an object no one can draw.
+  return std::isfinite(start.x) && std::isfinite(start.y) && std::isfinite(end.x) && std::isfinite(end.y);
 }
 
 // The class test and the bounds screen come before any type-specific read,

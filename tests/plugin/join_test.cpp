@@ -3,6 +3,8 @@
 // meet within 0.01 per axis.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -290,5 +292,27 @@ TEST_P(JoinLongRun, EndsAsOnePolyline) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Join, JoinLongRun, ::testing::Bool());
+
+// A piece with an end no one can measure joins nothing, seed or candidate:
+// chained to sound pieces it would make them part of an object no one can
+// draw. (Compared by type: the drawing's own comparison cannot hold NaN.)
+class JoinUnmeasurable : public PluginTest {};
+
+TEST_F(JoinUnmeasurable, PiecesWithAnUnmeasurableEndJoinNothing) {
+  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+  const std::vector<std::vector<Object>> drawings = {
+      {Line(nan, 0, 0, 0), Line(0, 0, 10, 0)},
+      {Line(0, 0, 10, 0), Line(10, 0, inf, 5)},
+      {Line(0, 0, 10, 0), Polyline({{10, 0}, {10, 5}, {nan, 5}})},
+  };
+  for (const std::vector<Object>& drawing : drawings) {
+    for (ObjectHandle h : host.Objects()) host.Remove(h);
+    Load(drawing);
+    ASSERT_EQ(RunCommand(OnlyPass(6)), 0);
+    const std::vector<Object> after = Drawing();
+    ASSERT_EQ(after.size(), drawing.size());
+    for (size_t i = 0; i < after.size(); ++i) EXPECT_EQ(after[i].type, drawing[i].type) << i;
+  }
+}
 
 }  // namespace
