@@ -544,8 +544,7 @@ inline void Decode(const uint8_t* data, size_t size, hostapp::Host& host, Option
   if (size > 0 && (data[0] == noisy::kMagic || data[0] == noisy::kMagicWithOptions)) {
     if (in.U8() == noisy::kMagicWithOptions) {
       const uint8_t extra = in.U8();
-      const uint8_t tag[] = {kExtraTag0, kExtraTag1, kExtraTag2, kExtraVersion};
-      std::memcpy(options + kExtraBlockOffset, tag, sizeof tag);
+      TagExtraBlock(options);
       for (int k = 0; k < kExtraOptionCount; ++k) options[kExtraNear + k] = (extra >> k) & 1;
     }
     noisy::Decode(in, host, options);
@@ -577,7 +576,7 @@ inline void RunCommand(hostapp::Host& host, const Options& options, runaudit::Ru
   host.SendAction(kActionSetUp);
   if (uint8_t* block = host.SettingsBlock()) {
     std::memcpy(block, options, 26);
-    if (options[kExtraBlockOffset] == kExtraTag0)
+    if (ExtraBlockTagged(options))
       std::memcpy(block + kExtraBlockOffset, options + kExtraBlockOffset, kExtraBlockSize);
   }
   facts.result = host.SendAction(kActionRun);

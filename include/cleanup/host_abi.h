@@ -108,6 +108,21 @@ enum {
   kExtraFirstItem = 16         /* check box 16 + k edits byte 40 + k */
 };
 
+/* Whether the 68-byte record carries the block's tag. */
+static inline int ExtraBlockTagged(const uint8_t* record) {
+  return record[kExtraBlockOffset] == kExtraTag0 && record[kExtraBlockOffset + 1] == kExtraTag1 &&
+         record[kExtraBlockOffset + 2] == kExtraTag2 && record[kExtraBlockOffset + 3] == kExtraVersion;
+}
+/* Writes the tag and clears the rest of the block: every option off. */
+static inline void TagExtraBlock(uint8_t* record) {
+  int i;
+  for (i = 4; i < kExtraBlockSize; ++i) record[kExtraBlockOffset + i] = 0;
+  record[kExtraBlockOffset] = kExtraTag0;
+  record[kExtraBlockOffset + 1] = kExtraTag1;
+  record[kExtraBlockOffset + 2] = kExtraTag2;
+  record[kExtraBlockOffset + 3] = kExtraVersion;
+}
+
 /* ---- The exported entry point ------------------------------------------ *
  * action 1: create the settings record (handle stored in *userData)
  * action 2: free it; action 3: run the command (0 = passes ran, 1 = stopped

@@ -14,8 +14,7 @@ void FillDefaultSettings(uint8_t* record) {
 }
 
 bool ExtraBlockValid(const uint8_t* record) {
-  return record[kExtraBlockOffset] == kExtraTag0 && record[kExtraBlockOffset + 1] == kExtraTag1 &&
-         record[kExtraBlockOffset + 2] == kExtraTag2 && record[kExtraBlockOffset + 3] == kExtraVersion;
+  return ExtraBlockTagged(record) != 0;
 }
 
 ExtraOptions ReadExtraOptions(const uint8_t* record) {
@@ -32,11 +31,6 @@ ExtraOptions ReadExtraOptions(const uint8_t* record) {
 }
 
 void WriteExtraBlock(uint8_t* record, const uint8_t (&optionBytes)[kExtraOptionCount]) {
-  uint8_t* block = record + kExtraBlockOffset;
-  std::memset(block, 0, kExtraBlockSize);
-  block[0] = kExtraTag0;
-  block[1] = kExtraTag1;
-  block[2] = kExtraTag2;
-  block[3] = kExtraVersion;
+  TagExtraBlock(record);
   for (int k = 0; k < kExtraOptionCount; ++k) record[kExtraNear + k] = optionBytes[k] != 0 ? 1 : 0;
 }

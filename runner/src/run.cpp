@@ -22,16 +22,7 @@ constexpr int16_t kMarkerListId = 11003, kMarkerIndex = 11;
 
 // Gives the record the block of options beyond the flags, all off: the
 // dialog then shows their boxes, which the script clicks like the others.
-void OfferExtraOptions(uint8_t* record) {
-  const uint8_t tag[] = {kExtraTag0, kExtraTag1, kExtraTag2, kExtraVersion};
-  std::memset(record + kExtraBlockOffset, 0, kExtraBlockSize);
-  std::memcpy(record + kExtraBlockOffset, tag, sizeof tag);
-}
-
-bool ExtraBlockOn(const uint8_t* record) {
-  return record[kExtraBlockOffset] == kExtraTag0 && record[kExtraBlockOffset + 1] == kExtraTag1 &&
-         record[kExtraBlockOffset + 2] == kExtraTag2 && record[kExtraBlockOffset + 3] == kExtraVersion;
-}
+void OfferExtraOptions(uint8_t* record) { TagExtraBlock(record); }
 // Progress is worth a line only when a pass takes visible time.
 constexpr size_t kProgressMinObjects = 2000;
 constexpr size_t kProgressEvery = 500;
@@ -225,7 +216,7 @@ RunResult RunPlugin(hostapp::Host& host, const std::string& pluginPath, const Ru
   record = host.SettingsBlock();
   if (record) {
     for (size_t n = 0; n < kOptionCount; ++n) r.flagsUsed[n] = record[n] != 0;
-    if (ExtraBlockOn(record))
+    if (ExtraBlockTagged(record))
       for (size_t k = 0; k < kExtraCount; ++k) r.extraUsed[k] = record[kExtraNear + k] != 0;
     std::memcpy(&r.pointTolerance, record + kTolerance1Offset, sizeof(double));
     std::memcpy(&r.sizeTolerance, record + kTolerance2Offset, sizeof(double));

@@ -182,8 +182,7 @@ int32_t PluginTest::RunCommand(const Options& options) {
     std::memcpy(block + kTolerance1Offset, &options.tolerance1, sizeof options.tolerance1);
     std::memcpy(block + kTolerance2Offset, &options.tolerance2, sizeof options.tolerance2);
     if (std::any_of(std::begin(options.extra), std::end(options.extra), [](uint8_t b) { return b != 0; })) {
-      const uint8_t tag[] = {kExtraTag0, kExtraTag1, kExtraTag2, kExtraVersion};
-      std::memcpy(block + kExtraBlockOffset, tag, sizeof tag);
+      TagExtraBlock(block);
       std::memcpy(block + kExtraNear, options.extra, sizeof options.extra);
     }
   }
